@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cachefile/decoded_record.h"
+#include "cachefile/wdb_header.h"
+#include "catalogue/format_definition.h"
+#include "csv/text_row.h"
+
+namespace cachesift {
+
+class ByteSink;
+class Console;
+
+// The state of one conversion. Each step of a direction is an operation on
+// it; the driver calls them in order, and each relies on what the step before
+// it filled. A step that fails prints its own messages and returns false.
+//
+// The steps come in two layers: the ones taking a path read or write the
+// file, and call the ones taking bytes or a sink, which do the conversion in
+// memory and are what tests and fuzzers drive.
+struct CacheDocument {
+  explicit CacheDocument(Console& out) : console(out) {}
+  ~CacheDocument() { clear(); }
+  CacheDocument(const CacheDocument&) = delete;
+  CacheDocument& operator=(const CacheDocument&) = delete;
+
+  // Cache file to CSV.
+  bool loadCache(const std::string& path);
+  bool loadCacheBytes(std::string_view fileBytes);
+  void decodeRecords();
+  bool writeCsv(const std::string& path) const;  // writes path + ".csv"
+  bool formatCsv(ByteSink& sink) const;
+
+  // CSV to cache file.
+  bool loadCsv(const std::string& path);
+  bool loadCsvBytes(std::string_view fileBytes);
+  void rebuildHeader();
+  bool writeCache(const std::string& path) const;  // writes into the CSV's directory
+  bool formatCache(ByteSink& sink) const;
+
+  // Releases the rows, the records and then the body they refer into.
+  void clear();
+
+  // The layout of the input; points into the catalogue, which outlives us.
+  const FormatDefinition* definition = nullptr;
+  // The cache file's bytes after its header.
+  std::unique_ptr<char[]> body;
+  std::size_t bodySize = 0;
+  std::vector<DecodedRecord> records;
+  WdbHeader header;
+  std::vector<TextRow> rows;
+  Console& console;
+
+ private:
+  bool acceptHeader(std::string_view firstBytes);
+  bool allocateBody(std::uint64_t size);
+};
+
+}  // namespace cachesift

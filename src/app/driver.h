@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string_view>
+
+namespace cachesift {
+
+class Console;
+
+// The whole run of the tool: the banner, then the conversion the path's last
+// three characters choose ("wdb": cache file to CSV, "csv": back), with one
+// message for a step that failed. Only argv[1] is used. The tool always ends
+// with exit code 0, which this returns.
+int runDriver(int argc, const char* const* argv, Console& console);
+
+inline constexpr std::string_view kBanner =
+    "** Cachesift**\n"
+    "Converts game client cache files (.wdb) to CSV text and back.\n"
+    "Drop a .wdb file on this program to get a .csv beside it; drop that .csv to get the .wdb.\n"
+    "\n";
+
+inline constexpr std::string_view kUsage =
+    "usage: cachesift.exe <file.wdb> (drag the wdb onto this file)\n";
+
+}  // namespace cachesift

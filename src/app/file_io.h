@@ -1,0 +1,116 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace cachesift {
+
+// The message for a file that is too large for the memory the tool can use.
+inline constexpr std::string_view kTooLargeMessage = "The file is too large to be held in memory.\n";
+
+// A file opened for reading in binary mode, closed when the object goes.
+class InputFile {
+ public:
+  // nullopt when the file cannot be opened.
+  static std::optional<InputFile> open(const std::string& path);
+
+  // Reads up to `count` bytes into `destination` and returns how many were
+  // read (fewer only at the end of the file); nullopt on a read error, which
+  // is also what reading a directory gives.
+  std::optional<std::size_t> read(void* destination, std::size_t count);
+
+  // The file's size in bytes, or nullopt when it cannot be measured.
+  std::optional<std::uint64_t> size();
+
+ private:
+  struct Closer {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+  };
+  explicit InputFile(std::FILE* file) : file_(file) {}
+  std::unique_ptr<std::FILE, Closer> file_;
+};
+
+// A whole file in memory.
+struct FileContents {
+  std::unique_ptr<char[]> bytes;
+  std::size_t size = 0;
+  std::string_view view() const { return {bytes.get(), size}; }
+};
+
+enum class ReadStatus { kOk, kCannotOpen, kTooLarge };
+
+// Reads a whole file. A directory or an unreadable file counts as one that
+// cannot be opened.
+ReadStatus readWholeFile(const std::string& path, FileContents& contents);
+
+// Allocates `count` bytes without throwing; nullptr when memory runs out.
+std::unique_ptr<char[]> allocateBytes(std::uint64_t count);
+
+// Collects output bytes and hands them on in large blocks. After the first
+// failed block nothing more is written and ok() stays false.
+class ByteSink {
+ public:
+  virtual ~ByteSink() = default;
+
+  void append(std::string_view bytes) {
+    buffer_.append(bytes);
+    if (buffer_.size() >= kBlockSize) {
+      flush();
+    }
+  }
+  void append(char byte) {
+    buffer_.push_back(byte);
+    if (buffer_.size() >= kBlockSize) {
+      flush();
+    }
+  }
+  bool ok() const { return ok_; }
+
+  // Hands on what is buffered; false if this or any earlier block failed.
+  bool flush();
+
+ protected:
+  virtual bool writeBlock(std::string_view block) = 0;
+
+ private:
+  static constexpr std::size_t kBlockSize = std::size_t{1} << 20;
+  std::string buffer_;
+  bool ok_ = true;
+};
+
+// Keeps the output in memory.
+class StringSink final : public ByteSink {
+ public:
+  const std::string& bytes() {
+    flush();
+    return bytes_;
+  }
+
+ protected:
+  bool writeBlock(std::string_view block) override {
+    bytes_.append(block);
+    return true;
+  }
+
+ private:
+  std::string bytes_;
+};
+
+// Produces the content of a file into a sink; false when it failed.
+using Producer = std::function<bool(ByteSink&)>;
+
+// Writes a file so that it is either complete or not changed at all: the
+// bytes go to a temporary file in the target's directory, which replaces the
+// target only after every write and the close succeeded. On any failure the
+// temporary file is removed, an existing target is left as it was and the
+// result is false. A target that exists but cannot be opened for writing (a
+// read-only or locked file) is refused, as an ordinary write would be.
+bool writeFileAtomically(const std::string& path, const Producer& produce);
+
+}  // namespace cachesift

@@ -1,0 +1,103 @@
+#include <cstring>
+#include <limits>
+#include <string>
+
+#include "app/cache_document.h"
+#include "app/console.h"
+#include "app/file_io.h"
+#include "catalogue/catalogue.h"
+
+namespace cachesift {
+namespace {
+
+// The header's recordBytes stands for recordBytes / 4 + 2 fields when it is
+// below this; from here on it says nothing about the field count.
+constexpr std::uint32_t kNoFieldCountFrom = 1016;
+
+// Text slots of a DecodedRecord hold 32-bit offsets into the body.
+constexpr std::uint64_t kMaxBodySize = std::numeric_limits<std::uint32_t>::max();
+
+}  // namespace
+
+// Takes the header from the first bytes of a cache file (up to 20), finds its
+// layout and warns when the header suggests another field count.
+bool CacheDocument::acceptHeader(std::string_view firstBytes) {
+  header = WdbHeader::decode(firstBytes);
+  const FormatDefinition* match =
+      formatCatalogue().findBySignature(fourChars(header.signature), console);
+  if (match == nullptr) {
+    console.print("Header does not match any known WDB file.\n");
+    return false;
+  }
+  if (firstBytes.size() < kHeaderSize) {
+    console.print("The file is too short to hold a WDB header.\n");
+    return false;
+  }
+  definition = match;
+  if (header.recordBytes < kNoFieldCountFrom) {
+    const int expected = static_cast<int>(header.recordBytes / 4 + 2);
+    const int difference = expected - static_cast<int>(definition->fieldCount);
+    if (difference != 0) {
+      console.print("WARNING: Number of fields does not match definition,\n");
+      console.print(
+          "         Temporarily adjusting fieldsize, this may be an older/newer version.\n\n");
+      console.print("NEW FIELD INFO:\n\tNew fields: " + std::to_string(difference) + "\n\n");
+    }
+  }
+  return true;
+}
+
+bool CacheDocument::allocateBody(std::uint64_t size) {
+  std::unique_ptr<char[]> buffer = size <= kMaxBodySize ? allocateBytes(size) : nullptr;
+  if (!buffer) {
+    console.print(kTooLargeMessage);
+    return false;
+  }
+  body = std::move(buffer);
+  bodySize = static_cast<std::size_t>(size);
+  return true;
+}
+
+bool CacheDocument::loadCacheBytes(std::string_view fileBytes) {
+  if (!acceptHeader(fileBytes.substr(0, kHeaderSize))) {
+    return false;
+  }
+  const std::string_view bodyBytes = fileBytes.substr(kHeaderSize);
+  if (!allocateBody(bodyBytes.size())) {
+    return false;
+  }
+  std::memcpy(body.get(), bodyBytes.data(), bodyBytes.size());
+  return true;
+}
+
+bool CacheDocument::loadCache(const std::string& path) {
+  // A file that cannot be opened or read (a directory, say) prints nothing
+  // here: the driver reports it.
+  std::optional<InputFile> file = InputFile::open(path);
+  if (!file) {
+    return false;
+  }
+  char first[kHeaderSize];
+  const std::optional<std::size_t> got = file->read(first, sizeof first);
+  if (!got) {
+    return false;
+  }
+  if (!acceptHeader({first, *got})) {
+    return false;
+  }
+  const std::optional<std::uint64_t> size = file->size();
+  if (!size || *size < kHeaderSize) {
+    return false;
+  }
+  if (!allocateBody(*size - kHeaderSize)) {
+    return false;
+  }
+  const std::optional<std::size_t> bodyRead = file->read(body.get(), bodySize);
+  if (!bodyRead) {
+    return false;
+  }
+  bodySize = *bodyRead;  // the file may have shrunk since it was measured
+  return true;
+}
+
+}  // namespace cachesift

@@ -1,0 +1,124 @@
+#include "cachefile/text_to_float.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstddef>
+#include <limits>
+#include <string>
+
+#include "csv/text_to_integer.h"
+
+namespace cachesift {
+namespace {
+
+static_assert(std::numeric_limits<float>::is_iec559 && std::numeric_limits<double>::is_iec559,
+              "a double is rounded to the nearest float by a plain conversion");
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::size_t countDigits(std::string_view text, std::size_t from) {
+  std::size_t end = from;
+  while (end < text.size() && isDigit(text[end])) {
+    ++end;
+  }
+  return end - from;
+}
+
+// A decimal number found at the start of a text, in parts.
+struct DecimalNumber {
+  bool negative = false;
+  std::string_view integerDigits;
+  std::string_view fractionDigits;
+  std::string_view exponentDigits;  // empty: no exponent
+  bool negativeExponent = false;
+};
+
+bool scanDecimal(std::string_view text, DecimalNumber& number) {
+  std::size_t i = 0;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    number.negative = text[i] == '-';
+    ++i;
+  }
+  const std::size_t integerCount = countDigits(text, i);
+  number.integerDigits = text.substr(i, integerCount);
+  i += integerCount;
+  if (i < text.size() && text[i] == '.') {
+    const std::size_t fractionCount = countDigits(text, i + 1);
+    number.fractionDigits = text.substr(i + 1, fractionCount);
+    if (integerCount > 0 || fractionCount > 0) {
+      i += 1 + fractionCount;
+    }
+  }
+  if (number.integerDigits.empty() && number.fractionDigits.empty()) {
+    return false;
+  }
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E' || text[i] == 'd' || text[i] == 'D')) {
+    std::size_t j = i + 1;
+    bool negativeExponent = false;
+    if (j < text.size() && (text[j] == '+' || text[j] == '-')) {
+      negativeExponent = text[j] == '-';
+      ++j;
+    }
+    const std::size_t exponentCount = countDigits(text, j);
+    if (exponentCount > 0) {
+      number.exponentDigits = text.substr(j, exponentCount);
+      number.negativeExponent = negativeExponent;
+    }
+  }
+  return true;
+}
+
+// For a number that a double cannot hold: whether it is too large (rather
+// than too small). Its order of magnitude is that of its first non-zero digit.
+bool isTooLarge(const DecimalNumber& number) {
+  long long magnitude = 0;
+  const std::size_t firstInteger = number.integerDigits.find_first_not_of('0');
+  if (firstInteger != std::string_view::npos) {
+    magnitude = static_cast<long long>(number.integerDigits.size() - firstInteger);
+  } else {
+    const std::size_t firstFraction = number.fractionDigits.find_first_not_of('0');
+    magnitude = -static_cast<long long>(firstFraction);
+  }
+  long long exponent = 0;
+  for (char c : number.exponentDigits) {
+    exponent = std::min(exponent * 10 + (c - '0'), 1'000'000'000LL);  // saturate, it is a guess
+  }
+  return magnitude + (number.negativeExponent ? -exponent : exponent) > 0;
+}
+
+}  // namespace
+
+float textToFloat(std::string_view text) {
+  std::size_t start = 0;
+  while (start < text.size() && isNumberSpace(text[start])) {
+    ++start;
+  }
+  DecimalNumber number;
+  if (!scanDecimal(text.substr(start), number)) {
+    return 0.0f;
+  }
+  // from_chars takes no "+" and no d/D exponent letter: hand it the same
+  // number spelled its way.
+  std::string spelled;
+  spelled.append(number.integerDigits);
+  spelled.push_back('.');
+  spelled.append(number.fractionDigits);
+  if (!number.exponentDigits.empty()) {
+    spelled.push_back('e');
+    if (number.negativeExponent) {
+      spelled.push_back('-');
+    }
+    spelled.append(number.exponentDigits);
+  }
+  double value = 0.0;
+  const auto [end, error] =
+      std::from_chars(spelled.data(), spelled.data() + spelled.size(), value);
+  (void)end;
+  if (error == std::errc::result_out_of_range) {
+    value = isTooLarge(number) ? std::numeric_limits<double>::infinity() : 0.0;
+  }
+  const double signedValue = number.negative ? -value : value;
+  return static_cast<float>(signedValue);
+}
+
+}  // namespace cachesift

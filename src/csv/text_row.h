@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace cachesift {
+
+// One CSV line divided into cells. A cell never holds a zero byte (a zero
+// byte ends a line's content), so the cells are kept back to back in one
+// buffer, each followed by a zero byte: one allocation per line, and no more
+// memory than the line itself.
+class TextRow {
+ public:
+  TextRow() = default;
+  TextRow(std::initializer_list<std::string_view> cells) {
+    for (std::string_view cell : cells) {
+      appendCell(cell);
+    }
+  }
+
+  // REQUIRES: `cell` holds no zero byte.
+  void appendCell(std::string_view cell);
+  std::size_t cellCount() const { return cellCount_; }
+
+  // Cell k, or an empty text past the last cell. Takes time proportional to
+  // k: walk a whole row with a Cursor instead.
+  std::string_view cell(std::size_t k) const;
+
+  // Removes the first `count` bytes of cell 0. REQUIRES: cell 0 has them.
+  void dropCell0Prefix(std::size_t count) { cells_.erase(0, count); }
+
+  // Walks the cells from the first to the last.
+  class Cursor {
+   public:
+    explicit Cursor(const TextRow& row) : next_(row.cells_.c_str()), left_(row.cellCount_) {}
+    bool done() const { return left_ == 0; }
+    // REQUIRES: !done().
+    std::string_view next() {
+      const std::string_view cell(next_);
+      next_ += cell.size() + 1;
+      --left_;
+      return cell;
+    }
+
+   private:
+    const char* next_;
+    std::size_t left_;
+  };
+
+  bool operator==(const TextRow&) const = default;
+
+ private:
+  std::string cells_;
+  std::size_t cellCount_ = 0;
+};
+
+}  // namespace cachesift
