@@ -85,6 +85,14 @@ std::optional<InputFile> InputFile::open(const std::string& path) {
   if (file == nullptr) {
     return std::nullopt;
   }
+#ifndef _WIN32
+  // Opening a directory succeeds here (not on Windows); it is no file to read.
+  struct stat status;
+  if (::fstat(::fileno(file), &status) != 0 || S_ISDIR(status.st_mode)) {
+    std::fclose(file);
+    return std::nullopt;
+  }
+#endif
   return InputFile(file);
 }
 

@@ -12,7 +12,8 @@
 namespace cachesift {
 
 // The message for a file that is too large for the memory the tool can use.
-inline constexpr std::string_view kTooLargeMessage = "The file is too large to be held in memory.\n";
+inline constexpr std::string_view kTooLargeMessage =
+    "The file is too large to be held in memory.\n";
 
 // A file opened for reading in binary mode, closed when the object goes.
 class InputFile {

@@ -14,7 +14,9 @@ namespace {
 static_assert(std::numeric_limits<float>::is_iec559 && std::numeric_limits<double>::is_iec559,
               "a double is rounded to the nearest float by a plain conversion");
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 std::size_t countDigits(std::string_view text, std::size_t from) {
   std::size_t end = from;
@@ -111,8 +113,7 @@ float textToFloat(std::string_view text) {
     spelled.append(number.exponentDigits);
   }
   double value = 0.0;
-  const auto [end, error] =
-      std::from_chars(spelled.data(), spelled.data() + spelled.size(), value);
+  const auto [end, error] = std::from_chars(spelled.data(), spelled.data() + spelled.size(), value);
   (void)end;
   if (error == std::errc::result_out_of_range) {
     value = isTooLarge(number) ? std::numeric_limits<double>::infinity() : 0.0;

@@ -183,8 +183,8 @@ void addQuestLayout(FormatDefinition& d) {
     d.addField(FT_UNSIGNED, name);
   }
   d.addField(FT_SIGNED, "CoinReward");
-  for (const char* name : {"CoinRewardOnExp", "SpellReward", "EffectOnPlayer", "", "StartItemID",
-                           "QuestFlags", ""}) {
+  for (const char* name :
+       {"CoinRewardOnExp", "SpellReward", "EffectOnPlayer", "", "StartItemID", "QuestFlags", ""}) {
     d.addField(FT_UNSIGNED, name);
   }
   for (int i = 1; i <= 4; ++i) {
@@ -218,16 +218,18 @@ void addWowLayout(FormatDefinition& d) {
 
 }  // namespace
 
-const FormatCatalogue& formatCatalogue() { return mutableCatalogue(); }
+const FormatCatalogue& formatCatalogue() {
+  return mutableCatalogue();
+}
 
 void buildCatalogue() {
   FormatCatalogue& catalogue = mutableCatalogue();
   if (!catalogue.definitions().empty()) {
     return;
   }
-  for (auto addLayout : {addCreatureLayout, addGameObjectLayout, addItemLayout, addItemNameLayout,
-                         addItemTextLayout, addNpcLayout, addPageTextLayout, addQuestLayout,
-                         addWowLayout}) {
+  for (auto addLayout :
+       {addCreatureLayout, addGameObjectLayout, addItemLayout, addItemNameLayout, addItemTextLayout,
+        addNpcLayout, addPageTextLayout, addQuestLayout, addWowLayout}) {
     FormatDefinition definition;
     addLayout(definition);
     catalogue.append(definition);

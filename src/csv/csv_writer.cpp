@@ -61,7 +61,8 @@ void appendBinaryDigits(ByteSink& sink, std::uint32_t value, int width) {
 std::string_view headerText(const std::array<char, 4>& chars) {
   const void* nul = std::memchr(chars.data(), 0, chars.size());
   const std::size_t length =
-      nul == nullptr ? chars.size() : static_cast<std::size_t>(static_cast<const char*>(nul) - chars.data());
+      nul == nullptr ? chars.size()
+                     : static_cast<std::size_t>(static_cast<const char*>(nul) - chars.data());
   return {chars.data(), length};
 }
 

@@ -18,6 +18,8 @@ std::uint32_t textToInteger(std::string_view text);
 std::uint32_t binaryTextToInteger(std::string_view text);
 
 // The white space that number conversions skip.
-inline bool isNumberSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+inline bool isNumberSpace(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 }  // namespace cachesift

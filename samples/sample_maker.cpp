@@ -1,0 +1,103 @@
+#include "samples/sample_maker.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <random>
+#include <string_view>
+
+#include "cachefile/coding.h"
+#include "cachefile/wdb_header.h"
+
+namespace cachesift::samples {
+namespace {
+
+constexpr std::array<std::string_view, 16> kWords = {"Blue Lamp",       "Iron Kettle",
+                                                     "Quiet Fox",       "Old, Bent Spoon",
+                                                     "Salt \"Mine\"",   "",
+                                                     "Ember",           "100% Wool",
+                                                     "%d and %s",       "Moss-Covered Stone",
+                                                     "Tin Whistle",     "\"Quoted\"",
+                                                     "Grey Owl",        "a,b,c",
+                                                     "Lantern of Dusk", "Velvet Glove"};
+
+class Maker {
+ public:
+  explicit Maker(std::uint32_t seed) : random_(seed) {}
+
+  // Plain modulo rather than a distribution: the same bytes from every
+  // standard library.
+  std::uint32_t below(std::uint32_t bound) { return static_cast<std::uint32_t>(random_() % bound); }
+
+  // Mostly small numbers, sometimes any 32 bits.
+  std::uint32_t number() {
+    switch (below(4)) {
+      case 0:
+        return below(10);
+      case 1:
+        return below(100000);
+      case 2:
+        return static_cast<std::uint32_t>(-static_cast<std::int32_t>(below(5000)));
+      default:
+        return static_cast<std::uint32_t>(random_());
+    }
+  }
+
+  // Values with at most two decimals: they survive six printed decimals.
+  float decimal() {
+    return static_cast<float>(static_cast<std::int32_t>(below(2000000)) - 1000000) / 100.0f;
+  }
+
+  std::string_view text() { return kWords[below(kWords.size())]; }
+
+ private:
+  std::mt19937 random_;
+};
+
+void appendWord(std::string& out, std::uint32_t word) {
+  unsigned char bytes[4];
+  encodeFixed32(bytes, word);
+  out.append(reinterpret_cast<const char*>(bytes), 4);
+}
+
+}  // namespace
+
+std::string makeCache(const FormatDefinition& definition, std::uint32_t recordCount,
+                      std::uint32_t seed) {
+  Maker maker(seed);
+  WdbHeader header;
+  header.signature = wordFromChars(std::string_view(definition.signature.data(), 4));
+  header.headerWord1 = 12340;
+  header.headerTag = wordFromChars("enUS");
+  header.recordBytes = (definition.fieldCount - 2) * 4;
+  header.headerWord4 = 4;
+  const auto headerBytes = header.encode();
+  std::string out(reinterpret_cast<const char*>(headerBytes.data()), headerBytes.size());
+
+  std::uint32_t id = 0;
+  for (std::uint32_t r = 0; r < recordCount; ++r) {
+    id += 1 + maker.below(20);
+    std::string fields;
+    for (std::uint32_t k = 2; k < definition.fieldCount; ++k) {
+      const FieldType type = definition.fieldTypes[k] & 0xFF;
+      if (type & FT_STRING) {
+        fields.append(maker.text());
+        fields.push_back('\0');
+      } else if (type & FT_BYTE) {
+        fields.push_back(static_cast<char>(maker.below(256)));
+      } else if (type & FT_FLOAT) {
+        appendWord(fields, std::bit_cast<std::uint32_t>(maker.decimal()));
+      } else {
+        appendWord(fields, maker.number());
+      }
+    }
+    appendWord(out, id);
+    // An entry size below 4 would end the list.
+    appendWord(out, static_cast<std::uint32_t>(std::max<std::size_t>(fields.size(), 4)));
+    out += fields;
+  }
+  out.append(8, '\0');
+  return out;
+}
+
+}  // namespace cachesift::samples

@@ -1,0 +1,192 @@
+// Runs the built executable in a temporary directory and compares its whole
+// console output and the files it leaves.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/driver.h"
+#include "support/test_support.h"
+
+namespace cachesift::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string console(std::string_view afterBanner) {
+  return consoleText(std::string(kBanner) + std::string(afterBanner));
+}
+
+const std::string kNameLoaded = "Signature matches itemnamecache.wdb\n1 records loaded.\n";
+const std::string kNameCsvLoaded = "Signature matches itemnamecache.wdb\n3 records loaded.\n";
+
+TEST(EndToEnd, WithoutAnArgumentShowsBannerAndUsage) {
+  TempDir dir;
+  const RunResult run = runTool(dir.path(), {});
+  EXPECT_EQ(run.output, console(kUsage));
+  EXPECT_TRUE(run.output.starts_with("** Cachesift**"));
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_TRUE(dir.list().empty());
+}
+
+TEST(EndToEnd, CacheToCsvBesideTheCacheReplacingAnOldCsv) {
+  TempDir dir;
+  fs::create_directories(dir / "some/dir");
+  writeFile(dir / "some/dir/itemnamecache.wdb", kWorkedCache);
+  writeFile(dir / "some/dir/itemnamecache.wdb.csv", "an older, longer file that must go entirely");
+  const RunResult run = runTool(dir.path(), {"some/dir/itemnamecache.wdb"});
+  EXPECT_EQ(run.output, console(kNameLoaded));
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(readFile(dir / "some/dir/itemnamecache.wdb.csv"), kWorkedCsv);
+  EXPECT_EQ(fs::directory_entry(dir / "some/dir").exists(), true);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir / "some/dir"), fs::directory_iterator()), 2);
+}
+
+TEST(EndToEnd, CsvToCacheIntoTheCsvsDirectoryUnderTheLayoutsName) {
+  TempDir dir;
+  fs::create_directories(dir / "sub");
+  writeFile(dir / "sub/edited.CSV", kWorkedCsv);
+  writeFile(dir / "sub/itemnamecache.wdb", "the cache this replaces");
+  const RunResult run = runTool(dir.path(), {"sub/edited.CSV"});
+  EXPECT_EQ(run.output, console(kNameCsvLoaded));
+  EXPECT_EQ(readFile(dir / "sub/itemnamecache.wdb"), kWorkedCache);
+  EXPECT_EQ(dir.list(), std::vector<std::string>{"sub"});
+}
+
+TEST(EndToEnd, CsvWithoutADirectoryPartWritesIntoTheCurrentDirectory) {
+  TempDir dir;
+  writeFile(dir / "names.csv", kWorkedCsv);
+  const RunResult run = runTool(dir.path(), {"names.csv"});
+  EXPECT_EQ(run.output, console(kNameCsvLoaded));
+  EXPECT_EQ(readFile(dir / "itemnamecache.wdb"), kWorkedCache);
+}
+
+TEST(EndToEnd, EverySampleConvertsAndComesBack) {
+  TempDir dir;
+  for (const auto& entry : fs::directory_iterator(CACHESIFT_SAMPLES_DIR)) {
+    if (entry.path().extension() != ".wdb") {
+      continue;
+    }
+    const std::string name = entry.path().filename().string();
+    SCOPED_TRACE(name);
+    const std::string original = readFile(entry.path());
+    writeFile(dir / name, original);
+    std::string expectedCsv;
+    const std::string expectedConsole = cacheToCsv(original, &expectedCsv);
+    EXPECT_EQ(runTool(dir.path(), {name}).output, console(expectedConsole));
+    EXPECT_EQ(readFile(dir / (name + ".csv")), expectedCsv);
+    fs::remove(dir / name);
+    EXPECT_EQ(runTool(dir.path(), {name + ".csv"}).output,
+              console(csvToCache(expectedCsv)));
+    EXPECT_EQ(readFile(dir / name), original);
+  }
+}
+
+TEST(EndToEnd, TheLastThreeCharactersChooseTheDirection) {
+  struct Case {
+    std::string path;
+    std::string afterBanner;
+  };
+  const std::string wdbError = "There was an error loading the WDB.\n";
+  const std::string csvError = "Failed to open file\nThere was an error loading the CSV.\n";
+  const Case cases[] = {
+      {"wdb", ""},          {"CSV", ""},          {"", ""},
+      {"data.txt", ""},     {"data.wdb.bak", ""}, {"a.WdB", wdbError},
+      {"awdb", wdbError},   {"data.Csv", csvError}, {"missing/x.csv", csvError},
+      {"x.wdB\xE9", ""},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.path);
+    TempDir dir;
+    const RunResult run = runTool(dir.path(), {test.path});
+    EXPECT_EQ(run.output, console(test.afterBanner));
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(dir.list().empty());
+  }
+}
+
+TEST(EndToEnd, FurtherArgumentsAreIgnored) {
+  TempDir dir;
+  writeFile(dir / "itemnamecache.wdb", kWorkedCache);
+  const RunResult run = runTool(dir.path(), {"itemnamecache.wdb", "other.csv", "-x"});
+  EXPECT_EQ(run.output, console(kNameLoaded));
+  EXPECT_EQ(dir.list(), (std::vector<std::string>{"itemnamecache.wdb", "itemnamecache.wdb.csv"}));
+}
+
+TEST(EndToEnd, RefusedInputsPrintTheStepsWordsThenTheDrivers) {
+  struct Case {
+    std::string name;
+    std::string content;
+    std::string afterBanner;
+  };
+  const std::string noLayout = "Header does not match any known WDB file.\n";
+  const Case cases[] = {
+      {"short.wdb", kWorkedCache.substr(0, 10),
+       "Signature matches itemnamecache.wdb\nThe file is too short to hold a WDB header.\n"
+       "There was an error loading the WDB.\n"},
+      {"lower.wdb", "bdnw" + kWorkedCache.substr(4),
+       noLayout + "There was an error loading the WDB.\n"},
+      {"empty.wdb", "", noLayout + "There was an error loading the WDB.\n"},
+      {"empty.csv", "", noLayout + "There was an error loading the CSV.\n"},
+      {"lower.csv", "bdnw" + kWorkedCsv.substr(4),
+       noLayout + "There was an error loading the CSV.\n"},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name);
+    TempDir dir;
+    writeFile(dir / test.name, test.content);
+    EXPECT_EQ(runTool(dir.path(), {test.name}).output, console(test.afterBanner));
+    EXPECT_EQ(dir.list(), std::vector<std::string>{test.name});
+  }
+}
+
+TEST(EndToEnd, ADirectoryAsInputCannotBeOpened) {
+  TempDir dir;
+  fs::create_directory(dir / "folder.wdb");
+  fs::create_directory(dir / "folder.csv");
+  EXPECT_EQ(runTool(dir.path(), {"folder.wdb"}).output,
+            console("There was an error loading the WDB.\n"));
+  EXPECT_EQ(runTool(dir.path(), {"folder.csv"}).output,
+            console("Failed to open file\nThere was an error loading the CSV.\n"));
+  EXPECT_EQ(dir.list(), (std::vector<std::string>{"folder.csv", "folder.wdb"}));
+}
+
+TEST(EndToEnd, AnOutputThatCannotBeOpenedFailsAndLeavesNothing) {
+  TempDir dir;
+  writeFile(dir / "itemnamecache.wdb", kWorkedCache);
+  fs::create_directory(dir / "itemnamecache.wdb.csv");
+  EXPECT_EQ(runTool(dir.path(), {"itemnamecache.wdb"}).output,
+            console(kNameLoaded + "There was an error creating the CSV file.\n"));
+  fs::remove(dir / "itemnamecache.wdb");
+  fs::remove(dir / "itemnamecache.wdb.csv");
+  writeFile(dir / "names.csv", kWorkedCsv);
+  fs::create_directory(dir / "itemnamecache.wdb");
+  EXPECT_EQ(runTool(dir.path(), {"names.csv"}).output,
+            console(kNameCsvLoaded + "There was an error creating the WDB file.\n"));
+  EXPECT_EQ(dir.list(), (std::vector<std::string>{"itemnamecache.wdb", "names.csv"}));
+}
+
+TEST(EndToEnd, AWriteThatFailsPartWayKeepsTheOldFile) {
+  // A file-size limit of 4 KiB makes the write fail part-way; the CSV of the
+  // item sample is larger.
+  TempDir dir;
+  const std::string sample = readFile(std::string(CACHESIFT_SAMPLES_DIR) + "/itemcache.wdb");
+  writeFile(dir / "itemcache.wdb", sample);
+  writeFile(dir / "itemcache.wdb.csv", "old csv");
+  const RunResult toCsv = runTool(dir.path(), {"itemcache.wdb"}, "ulimit -f 4;");
+  EXPECT_EQ(toCsv.output, console("Signature matches itemcache.wdb\n12 records loaded.\n"
+                                  "There was an error creating the CSV file.\n"));
+  EXPECT_EQ(readFile(dir / "itemcache.wdb.csv"), "old csv");
+
+  std::string csv;
+  cacheToCsv(sample, &csv);
+  writeFile(dir / "itemcache.wdb.csv", csv);
+  writeFile(dir / "itemcache.wdb", "old cache");
+  const RunResult toCache = runTool(dir.path(), {"itemcache.wdb.csv"}, "ulimit -f 4;");
+  EXPECT_EQ(toCache.output, console("Signature matches itemcache.wdb\n14 records loaded.\n"
+                                    "There was an error creating the WDB file.\n"));
+  EXPECT_EQ(readFile(dir / "itemcache.wdb"), "old cache");
+  EXPECT_EQ(dir.list(), (std::vector<std::string>{"itemcache.wdb", "itemcache.wdb.csv"}));
+}
+
+}  // namespace
+}  // namespace cachesift::testing
