@@ -29,14 +29,19 @@ class Maker {
   // standard library.
   std::uint32_t below(std::uint32_t bound) { return static_cast<std::uint32_t>(random_() % bound); }
 
-  // Mostly small numbers, sometimes any 32 bits.
+  // As in the client's caches: half the numbers tiny (most fields of a record
+  // are unused), a quarter ids and prices, the rest negative or any 32 bits.
   std::uint32_t number() {
-    switch (below(4)) {
+    switch (below(8)) {
       case 0:
-        return below(10);
       case 1:
-        return below(100000);
       case 2:
+      case 3:
+        return below(4);
+      case 4:
+      case 5:
+        return below(100000);
+      case 6:
         return static_cast<std::uint32_t>(-static_cast<std::int32_t>(below(5000)));
       default:
         return static_cast<std::uint32_t>(random_());

@@ -159,11 +159,21 @@ ReadStatus readWholeFile(const std::string& path, FileContents& contents) {
 }
 
 bool ByteSink::flush() {
-  if (ok_ && !buffer_.empty()) {
-    ok_ = writeBlock(buffer_);
+  if (ok_ && used_ > 0) {
+    ok_ = writeBlock({block_.get(), used_});
   }
-  buffer_.clear();
+  used_ = 0;
   return ok_;
+}
+
+void ByteSink::appendLarge(std::string_view bytes) {
+  flush();
+  if (bytes.size() < kBlockSize) {
+    std::memcpy(block_.get(), bytes.data(), bytes.size());
+    used_ = bytes.size();
+  } else if (ok_) {
+    ok_ = writeBlock(bytes);
+  }
 }
 
 bool writeFileAtomically(const std::string& path, const Producer& produce) {

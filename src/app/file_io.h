@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -53,24 +54,42 @@ ReadStatus readWholeFile(const std::string& path, FileContents& contents);
 // Allocates `count` bytes without throwing; nullptr when memory runs out.
 std::unique_ptr<char[]> allocateBytes(std::uint64_t count);
 
-// Collects output bytes and hands them on in large blocks. After the first
-// failed block nothing more is written and ok() stays false.
+// Collects output bytes in one large block and hands them on a block at a
+// time. After the first failed block nothing more is written and ok() stays
+// false.
 class ByteSink {
  public:
+  ByteSink() : block_(new char[kBlockSize]) {}
   virtual ~ByteSink() = default;
+  ByteSink(const ByteSink&) = delete;
+  ByteSink& operator=(const ByteSink&) = delete;
 
   void append(std::string_view bytes) {
-    buffer_.append(bytes);
-    if (buffer_.size() >= kBlockSize) {
-      flush();
+    if (bytes.size() > kBlockSize - used_) {
+      appendLarge(bytes);
+      return;
     }
+    std::memcpy(block_.get() + used_, bytes.data(), bytes.size());
+    used_ += bytes.size();
   }
   void append(char byte) {
-    buffer_.push_back(byte);
-    if (buffer_.size() >= kBlockSize) {
+    if (used_ == kBlockSize) {
       flush();
     }
+    block_[used_++] = byte;
   }
+
+  // Room for up to kMaxReserve bytes to be written at the returned pointer;
+  // commit() then keeps as many as were written.
+  static constexpr std::size_t kMaxReserve = 64;
+  char* reserve() {
+    if (kBlockSize - used_ < kMaxReserve) {
+      flush();
+    }
+    return block_.get() + used_;
+  }
+  void commit(const char* end) { used_ = static_cast<std::size_t>(end - block_.get()); }
+
   bool ok() const { return ok_; }
 
   // Hands on what is buffered; false if this or any earlier block failed.
@@ -81,7 +100,10 @@ class ByteSink {
 
  private:
   static constexpr std::size_t kBlockSize = std::size_t{1} << 20;
-  std::string buffer_;
+  void appendLarge(std::string_view bytes);
+
+  std::unique_ptr<char[]> block_;
+  std::size_t used_ = 0;
   bool ok_ = true;
 };
 

@@ -28,6 +28,9 @@ std::size_t countDigits(std::string_view text, std::size_t from) {
 
 // A decimal number found at the start of a text, in parts.
 struct DecimalNumber {
+  std::string_view whole;  // the number as it stands in the text
+  bool plus = false;       // it starts with "+"
+  bool dExponent = false;  // its exponent letter is d or D
   bool negative = false;
   std::string_view integerDigits;
   std::string_view fractionDigits;
@@ -39,6 +42,7 @@ bool scanDecimal(std::string_view text, DecimalNumber& number) {
   std::size_t i = 0;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
     number.negative = text[i] == '-';
+    number.plus = text[i] == '+';
     ++i;
   }
   const std::size_t integerCount = countDigits(text, i);
@@ -65,8 +69,11 @@ bool scanDecimal(std::string_view text, DecimalNumber& number) {
     if (exponentCount > 0) {
       number.exponentDigits = text.substr(j, exponentCount);
       number.negativeExponent = negativeExponent;
+      number.dExponent = text[i] == 'd' || text[i] == 'D';
+      i = j + exponentCount;
     }
   }
+  number.whole = text.substr(0, i);
   return true;
 }
 

@@ -1,5 +1,6 @@
 #include "csv/csv_reader.h"
 
+#include <cstring>
 #include <string>
 
 #include "app/cache_document.h"
@@ -17,22 +18,47 @@ constexpr std::string_view kNoLayoutMessage = "Header does not match any known W
 
 }  // namespace
 
+namespace {
+
+// Where a quoted cell ends: the first double quote directly followed by a
+// comma, or npos.
+std::size_t findQuoteComma(std::string_view text) {
+  for (std::size_t quote = text.find('"'); quote != std::string_view::npos;
+       quote = text.find('"', quote + 1)) {
+    if (quote + 1 < text.size() && text[quote + 1] == ',') {
+      return quote;
+    }
+  }
+  return std::string_view::npos;
+}
+
+}  // namespace
+
 TextRow splitCsvLine(std::string_view line) {
   line = line.substr(0, line.find('\0'));
+  // Every cell is followed by at least one byte of the line that it drops,
+  // so the cells and their zero bytes fit in the line's length: they are
+  // copied into one buffer of that size, cut to what was used at the end.
   TextRow row;
+  row.cells_.resize(line.size());
+  char* out = row.cells_.data();
   while (true) {
-    std::string_view terminator = ",";
-    if (!line.empty() && line.front() == '"') {
+    const bool quoted = !line.empty() && line.front() == '"';
+    if (quoted) {
       line.remove_prefix(1);
-      terminator = "\",";
     }
-    const std::size_t end = line.find(terminator);
+    const std::size_t end = quoted ? findQuoteComma(line) : line.find(',');
     if (end == std::string_view::npos) {
-      return row;
+      break;
     }
-    row.appendCell(line.substr(0, end));
-    line.remove_prefix(end + terminator.size());
+    std::memcpy(out, line.data(), end);
+    out += end;
+    *out++ = '\0';
+    ++row.cellCount_;
+    line.remove_prefix(end + (quoted ? 2 : 1));
   }
+  row.cells_.resize(static_cast<std::size_t>(out - row.cells_.data()));
+  return row;
 }
 
 std::vector<TextRow> splitCsvRows(std::string_view file) {

@@ -26,9 +26,12 @@ void appendText(ByteSink& sink, std::string_view text) {
 
 template <typename Integer>
 void appendInteger(ByteSink& sink, Integer value) {
-  char digits[16];
-  const std::to_chars_result result = std::to_chars(std::begin(digits), std::end(digits), value);
-  sink.append(std::string_view(digits, static_cast<std::size_t>(result.ptr - digits)));
+  if (value >= 0 && value < 10) {  // most fields of a record are small or unused
+    sink.append(static_cast<char>('0' + value));
+    return;
+  }
+  char* digits = sink.reserve();
+  sink.commit(std::to_chars(digits, digits + ByteSink::kMaxReserve, value).ptr);
 }
 
 // As printf("%f") prints the float widened to double: fixed notation with six
@@ -44,10 +47,10 @@ void appendFloat(ByteSink& sink, std::uint32_t bits) {
     sink.append(value < 0 ? "-inf" : "inf");
     return;
   }
-  char text[64];
-  const std::to_chars_result result =
-      std::to_chars(std::begin(text), std::end(text), value, std::chars_format::fixed, 6);
-  sink.append(std::string_view(text, static_cast<std::size_t>(result.ptr - text)));
+  static_assert(ByteSink::kMaxReserve >= 48, "room for the sign, 39 digits, point and 6 decimals");
+  char* text = sink.reserve();
+  sink.commit(
+      std::to_chars(text, text + ByteSink::kMaxReserve, value, std::chars_format::fixed, 6).ptr);
 }
 
 // `width` characters "0" or "1", the most significant shown bit first.

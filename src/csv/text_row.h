@@ -52,6 +52,8 @@ class TextRow {
   bool operator==(const TextRow&) const = default;
 
  private:
+  friend TextRow splitCsvLine(std::string_view line);
+
   std::string cells_;
   std::size_t cellCount_ = 0;
 };
