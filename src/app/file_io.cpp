@@ -10,6 +10,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -128,12 +129,31 @@ std::optional<std::uint64_t> InputFile::size() {
   return static_cast<std::uint64_t>(end);
 }
 
+void preferHugePages(void* buffer, std::size_t bytes) {
+#ifdef MADV_HUGEPAGE
+  constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
+  const auto begin = reinterpret_cast<std::uintptr_t>(buffer);
+  const std::uintptr_t first = (begin + kHugePage - 1) & ~(kHugePage - 1);
+  const std::uintptr_t last = (begin + bytes) & ~(kHugePage - 1);
+  if (first < last) {
+    ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+  }
+#else
+  (void)buffer;
+  (void)bytes;
+#endif
+}
+
 std::unique_ptr<char[]> allocateBytes(std::uint64_t count) {
   if (count > SIZE_MAX) {
     return nullptr;
   }
   // At least one byte, so that an empty file still gets a buffer.
-  return std::unique_ptr<char[]>(new (std::nothrow) char[count == 0 ? 1 : count]);
+  std::unique_ptr<char[]> bytes(new (std::nothrow) char[count == 0 ? 1 : count]);
+  if (bytes) {
+    preferHugePages(bytes.get(), static_cast<std::size_t>(count));
+  }
+  return bytes;
 }
 
 ReadStatus readWholeFile(const std::string& path, FileContents& contents) {

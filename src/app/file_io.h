@@ -51,6 +51,11 @@ enum class ReadStatus { kOk, kCannotOpen, kTooLarge };
 // cannot be opened.
 ReadStatus readWholeFile(const std::string& path, FileContents& contents);
 
+// Asks the system to back a large buffer with huge pages where it can: the
+// buffer is then mapped with a few hundred page faults instead of tens of
+// thousands, which is a good part of a conversion's time. Only a hint.
+void preferHugePages(void* buffer, std::size_t bytes);
+
 // Allocates `count` bytes without throwing; nullptr when memory runs out.
 std::unique_ptr<char[]> allocateBytes(std::uint64_t count);
 

@@ -14,9 +14,9 @@ namespace {
 constexpr std::array<char, 8> kEndMarker{};  // a record id of 0 and an entry size of 0
 
 void appendWord(ByteSink& sink, std::uint32_t word) {
-  unsigned char bytes[4];
-  encodeFixed32(bytes, word);
-  sink.append(std::string_view(reinterpret_cast<const char*>(bytes), sizeof bytes));
+  char* bytes = sink.reserve();
+  encodeFixed32(reinterpret_cast<unsigned char*>(bytes), word);
+  sink.commit(bytes + 4);
 }
 
 // One cell as its field's bytes. A missing cell comes as an empty text, so it

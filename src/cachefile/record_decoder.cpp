@@ -4,6 +4,7 @@
 
 #include "app/cache_document.h"
 #include "app/console.h"
+#include "app/file_io.h"
 
 namespace cachesift {
 namespace {
@@ -30,6 +31,7 @@ void CacheDocument::decodeRecords() {
   const std::uint32_t fieldCount = definition->fieldCount;
 
   records.reserve(std::min<std::size_t>(kMaxRecords, size / smallestRecord(*definition) + 1));
+  preferHugePages(records.data(), records.capacity() * sizeof(DecodedRecord));
   DecodedRecord record{};
   std::size_t offset = 0;
   std::uint32_t count = 0;

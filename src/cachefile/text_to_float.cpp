@@ -102,31 +102,45 @@ float textToFloat(std::string_view text) {
   while (start < text.size() && isNumberSpace(text[start])) {
     ++start;
   }
+  text.remove_prefix(start);
+  // Most cells are plain decimals, which from_chars reads as they stand.
+  const std::size_t firstDigit = !text.empty() && text[0] == '-' ? 1 : 0;
+  if (firstDigit < text.size() && (isDigit(text[firstDigit]) || text[firstDigit] == '.')) {
+    double value = 0.0;
+    const std::from_chars_result plain =
+        std::from_chars(text.data(), text.data() + text.size(), value);
+    const bool dExponentFollows = plain.ptr != text.data() + text.size() &&
+                                  (*plain.ptr == 'd' || *plain.ptr == 'D');
+    if (plain.ec == std::errc() && !dExponentFollows) {
+      return static_cast<float>(value);
+    }
+  }
   DecimalNumber number;
-  if (!scanDecimal(text.substr(start), number)) {
+  if (!scanDecimal(text, number)) {
     return 0.0f;
   }
-  // from_chars takes no "+" and no d/D exponent letter: hand it the same
-  // number spelled its way.
+  // from_chars takes no "+" and no d/D exponent letter: such a number is
+  // handed to it spelled its way.
   std::string spelled;
-  spelled.append(number.integerDigits);
-  spelled.push_back('.');
-  spelled.append(number.fractionDigits);
-  if (!number.exponentDigits.empty()) {
+  std::string_view digits = number.whole;
+  if (number.plus || number.dExponent) {
+    spelled.append(number.negative ? "-" : "");
+    spelled.append(number.integerDigits);
+    spelled.push_back('.');
+    spelled.append(number.fractionDigits);
     spelled.push_back('e');
-    if (number.negativeExponent) {
-      spelled.push_back('-');
-    }
-    spelled.append(number.exponentDigits);
+    spelled.append(number.negativeExponent ? "-" : "");
+    spelled.append(number.exponentDigits.empty() ? "0" : number.exponentDigits);
+    digits = spelled;
   }
   double value = 0.0;
-  const auto [end, error] = std::from_chars(spelled.data(), spelled.data() + spelled.size(), value);
-  (void)end;
-  if (error == std::errc::result_out_of_range) {
-    value = isTooLarge(number) ? std::numeric_limits<double>::infinity() : 0.0;
+  const std::from_chars_result result =
+      std::from_chars(digits.data(), digits.data() + digits.size(), value);
+  if (result.ec == std::errc::result_out_of_range) {
+    const double limit = isTooLarge(number) ? std::numeric_limits<double>::infinity() : 0.0;
+    value = number.negative ? -limit : limit;
   }
-  const double signedValue = number.negative ? -value : value;
-  return static_cast<float>(signedValue);
+  return static_cast<float>(value);
 }
 
 }  // namespace cachesift

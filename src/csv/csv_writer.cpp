@@ -69,6 +69,22 @@ std::string_view headerText(const std::array<char, 4>& chars) {
   return {chars.data(), length};
 }
 
+enum class CellFormat { kUnsigned, kSigned, kFloat, kText, kBits16, kBits32 };
+
+// How a field's cells are written: the first flag, in this order, that the
+// field holds decides. The record id and entry size are always read as
+// words, never as text.
+CellFormat cellFormat(FieldType type, std::uint32_t position) {
+  type &= 0xFF;
+  if (type & FT_UNSIGNED) return CellFormat::kUnsigned;
+  if (type & FT_SIGNED) return CellFormat::kSigned;
+  if (type & FT_FLOAT) return CellFormat::kFloat;
+  if ((type & FT_STRING) && position >= 2) return CellFormat::kText;
+  if (type & FT_BITS16) return CellFormat::kBits16;
+  if (type & FT_BITS32) return CellFormat::kBits32;
+  return CellFormat::kUnsigned;
+}
+
 }  // namespace
 
 bool CacheDocument::formatCsv(ByteSink& sink) const {
@@ -98,29 +114,34 @@ bool CacheDocument::formatCsv(ByteSink& sink) const {
   }
   sink.append(kLineEnd);
 
+  std::array<CellFormat, kMaxFields> formats;
+  for (std::uint32_t k = 0; k < fieldCount; ++k) {
+    formats[k] = cellFormat(definition->fieldTypes[k], k);
+  }
   for (const DecodedRecord& record : records) {
     for (std::uint32_t k = 0; k < fieldCount; ++k) {
-      FieldType type = definition->fieldTypes[k] & 0xFF;
-      if (k < 2) {
-        type &= ~FT_STRING;  // the record id and entry size are always read as words
-      }
       const std::uint32_t slot = record.slots[k];
-      if (type & FT_UNSIGNED) {
-        appendInteger(sink, slot);
-      } else if (type & FT_SIGNED) {
-        appendInteger(sink, static_cast<std::int32_t>(slot));
-      } else if (type & FT_FLOAT) {
-        appendFloat(sink, slot);
-      } else if (type & FT_STRING) {
-        sink.append('"');
-        appendText(sink, std::string_view(body.get() + slot));
-        sink.append('"');
-      } else if (type & FT_BITS16) {
-        appendBinaryDigits(sink, slot, 16);
-      } else if (type & FT_BITS32) {
-        appendBinaryDigits(sink, slot, 32);
-      } else {
-        appendInteger(sink, slot);
+      switch (formats[k]) {
+        case CellFormat::kUnsigned:
+          appendInteger(sink, slot);
+          break;
+        case CellFormat::kSigned:
+          appendInteger(sink, static_cast<std::int32_t>(slot));
+          break;
+        case CellFormat::kFloat:
+          appendFloat(sink, slot);
+          break;
+        case CellFormat::kText:
+          sink.append('"');
+          appendText(sink, std::string_view(body.get() + slot));
+          sink.append('"');
+          break;
+        case CellFormat::kBits16:
+          appendBinaryDigits(sink, slot, 16);
+          break;
+        case CellFormat::kBits32:
+          appendBinaryDigits(sink, slot, 32);
+          break;
       }
       sink.append(',');
     }

@@ -15,20 +15,6 @@ std::size_t skipSpace(std::string_view text) {
 
 }  // namespace
 
-std::uint32_t textToInteger(std::string_view text) {
-  std::size_t i = skipSpace(text);
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-    negative = text[i] == '-';
-    ++i;
-  }
-  std::uint32_t value = 0;  // unsigned arithmetic wraps modulo 2^32 by definition
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    value = value * 10 + static_cast<std::uint32_t>(text[i] - '0');
-  }
-  return negative ? 0u - value : value;
-}
-
 std::uint32_t binaryTextToInteger(std::string_view text) {
   std::uint32_t value = 0;
   for (std::size_t i = skipSpace(text); i < text.size() && (text[i] == '0' || text[i] == '1');
