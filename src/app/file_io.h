@@ -70,6 +70,9 @@ class ByteSink {
   ByteSink& operator=(const ByteSink&) = delete;
 
   void append(std::string_view bytes) {
+    if (bytes.empty()) {
+      return;  // an empty view may have no data pointer at all, even for memcpy
+    }
     if (bytes.size() > kBlockSize - used_) {
       appendLarge(bytes);
       return;

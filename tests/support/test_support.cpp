@@ -1,5 +1,7 @@
 #include "support/test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -155,6 +157,9 @@ RunResult runTool(const std::filesystem::path& directory, const std::vector<std:
   }
   const int status = ::pclose(pipe);
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  // The tool always ends with 0; anything else is a crash, or a runner such
+  // as valgrind reporting an error.
+  EXPECT_EQ(result.exitCode, 0) << command;
   return result;
 }
 
