@@ -3,7 +3,9 @@
 #   1. unit and end-to-end tests (debug build);
 #   2. the same under AddressSanitizer and UndefinedBehaviorSanitizer;
 #   3. the end-to-end tests under valgrind's memcheck (errors and leaks fail);
-#   4. the fuzz targets: seed corpus replay and FUZZ_SECONDS (60) each.
+#   4. the Windows build, cross-built, with the end-to-end tests run against
+#      cachesift.exe under Wine, and both packages;
+#   5. the fuzz targets: seed corpus replay and FUZZ_SECONDS (60) each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash .ci/setup
@@ -23,6 +25,24 @@ ctest --preset asan
 step "End-to-end runs under valgrind memcheck"
 CACHESIFT_TOOL="valgrind -q --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=all $PWD/build/debug/cachesift" \
   build/debug/tests/cachesift_tests --gtest_filter='EndToEnd.*'
+
+step "cachesift.exe under Wine"
+cmake --preset windows
+cmake --build --preset windows
+export WINEPREFIX="$PWD/build/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "Setting up the Wine prefix (once)"
+  wineboot -i >/dev/null 2>&1 || true
+  wineserver -w
+fi
+CACHESIFT_WINDOWS=1 CACHESIFT_TOOL="wine $PWD/build/windows/cachesift.exe" \
+  build/debug/tests/cachesift_tests --gtest_filter='EndToEnd.*'
+wineserver -k || true
+
+step "Packages"
+cmake --build --preset windows --target package
+cmake --preset release
+cmake --build --preset release --target package
 
 step "Fuzzing"
 tests/fuzz/run_fuzz.sh "${FUZZ_SECONDS:-60}"

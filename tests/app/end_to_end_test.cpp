@@ -2,6 +2,7 @@
 // console output and the files it leaves.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "app/driver.h"
@@ -58,6 +59,56 @@ TEST(EndToEnd, CsvWithoutADirectoryPartWritesIntoTheCurrentDirectory) {
   const RunResult run = runTool(dir.path(), {"names.csv"});
   EXPECT_EQ(run.output, console(kNameCsvLoaded));
   EXPECT_EQ(readFile(dir / "itemnamecache.wdb"), kWorkedCache);
+}
+
+// Paths as users give them: with directories, spaces, upper-case extensions,
+// absolute. Only Windows takes the backslash as a separator; elsewhere it is
+// part of a file name, and the cache file's directory still ends at it.
+TEST(EndToEnd, PathsWithDirectoriesSpacesAndUpperCase) {
+  struct Case {
+    std::string argument;  // as the tool gets it
+    std::string input;     // where the input file is, from the directory
+    std::string output;    // where the output must be
+  };
+  TempDir dir;
+  std::string absolute = dir.path().string();
+  std::vector<Case> cases;
+  if (toolIsWindows()) {
+    std::replace(absolute.begin(), absolute.end(), '/', '\\');
+    cases = {
+        {"sub\\names.csv", "sub/names.csv", "sub/itemnamecache.wdb"},
+        {"Z:" + absolute + "\\abs\\names.csv", "abs/names.csv", "abs/itemnamecache.wdb"},
+        {"my files\\Item Names.CSV", "my files/Item Names.CSV", "my files/itemnamecache.wdb"},
+        {"sub\\upper\\ITEMS.WDB", "sub/upper/ITEMS.WDB", "sub/upper/ITEMS.WDB.csv"},
+        {"mixed/dir\\names.csv", "mixed/dir/names.csv", "mixed/dir/itemnamecache.wdb"},
+    };
+  } else {
+    cases = {
+        {"sub/names.csv", "sub/names.csv", "sub/itemnamecache.wdb"},
+        {absolute + "/abs/names.csv", "abs/names.csv", "abs/itemnamecache.wdb"},
+        {"my files/Item Names.CSV", "my files/Item Names.CSV", "my files/itemnamecache.wdb"},
+        {"sub/upper/ITEMS.WDB", "sub/upper/ITEMS.WDB", "sub/upper/ITEMS.WDB.csv"},
+        {"sub\\names.csv", "sub\\names.csv", "sub\\itemnamecache.wdb"},
+    };
+  }
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.argument);
+    const bool toCsv = test.input.ends_with("WDB");
+    fs::create_directories((dir / test.input).parent_path());
+    writeFile(dir / test.input, toCsv ? kWorkedCache : kWorkedCsv);
+    EXPECT_EQ(runTool(dir.path(), {test.argument}).output,
+              console(toCsv ? kNameLoaded : kNameCsvLoaded));
+    EXPECT_EQ(readFile(dir / test.output), toCsv ? kWorkedCsv : kWorkedCache);
+  }
+}
+
+TEST(EndToEnd, OutputToAFileKeepsItsOrder) {
+  TempDir dir;
+  writeFile(dir / "itemnamecache.wdb", kWorkedCache);
+  fs::create_directory(dir / "itemnamecache.wdb.csv");  // makes the last step fail
+  runTool(dir.path(), {"itemnamecache.wdb"}, "exec >console.txt;");
+  EXPECT_EQ(readFile(dir / "console.txt"),
+            console(kNameLoaded + "There was an error creating the CSV file.\n"));
 }
 
 TEST(EndToEnd, EverySampleConvertsAndComesBack) {
@@ -167,12 +218,14 @@ TEST(EndToEnd, AnOutputThatCannotBeOpenedFailsAndLeavesNothing) {
 
 TEST(EndToEnd, AWriteThatFailsPartWayKeepsTheOldFile) {
   // A file-size limit of 4 KiB makes the write fail part-way; the CSV of the
-  // item sample is larger.
+  // item sample is larger. With SIGXFSZ ignored the write fails with an error
+  // instead of killing the process (as a full disk would).
+  const std::string_view limit = "trap '' XFSZ; ulimit -f 4;";
   TempDir dir;
   const std::string sample = readFile(std::string(CACHESIFT_SAMPLES_DIR) + "/itemcache.wdb");
   writeFile(dir / "itemcache.wdb", sample);
   writeFile(dir / "itemcache.wdb.csv", "old csv");
-  const RunResult toCsv = runTool(dir.path(), {"itemcache.wdb"}, "ulimit -f 4;");
+  const RunResult toCsv = runTool(dir.path(), {"itemcache.wdb"}, limit);
   EXPECT_EQ(toCsv.output, console("Signature matches itemcache.wdb\n12 records loaded.\n"
                                   "There was an error creating the CSV file.\n"));
   EXPECT_EQ(readFile(dir / "itemcache.wdb.csv"), "old csv");
@@ -181,7 +234,7 @@ TEST(EndToEnd, AWriteThatFailsPartWayKeepsTheOldFile) {
   cacheToCsv(sample, &csv);
   writeFile(dir / "itemcache.wdb.csv", csv);
   writeFile(dir / "itemcache.wdb", "old cache");
-  const RunResult toCache = runTool(dir.path(), {"itemcache.wdb.csv"}, "ulimit -f 4;");
+  const RunResult toCache = runTool(dir.path(), {"itemcache.wdb.csv"}, limit);
   EXPECT_EQ(toCache.output, console("Signature matches itemcache.wdb\n14 records loaded.\n"
                                     "There was an error creating the WDB file.\n"));
   EXPECT_EQ(readFile(dir / "itemcache.wdb"), "old cache");

@@ -163,9 +163,13 @@ RunResult runTool(const std::filesystem::path& directory, const std::vector<std:
   return result;
 }
 
+bool toolIsWindows() {
+  const char* windows = std::getenv("CACHESIFT_WINDOWS");
+  return windows != nullptr && std::string_view(windows) == "1";
+}
+
 std::string consoleText(std::string_view text) {
-  const char* crlf = std::getenv("CACHESIFT_CONSOLE_CRLF");
-  if (crlf == nullptr || std::string_view(crlf) != "1") {
+  if (!toolIsWindows()) {
     return std::string(text);
   }
   std::string out;

@@ -69,8 +69,12 @@ struct RunResult {
 RunResult runTool(const std::filesystem::path& directory, const std::vector<std::string>& args,
                   std::string_view prefix = "");
 
-// What the tool prints to its console for the given text: a line feed
-// arrives as CR LF from a build whose standard output is in text mode.
+// Whether the tool under test is the Windows build (run under Wine):
+// CACHESIFT_WINDOWS=1, set together with CACHESIFT_TOOL.
+bool toolIsWindows();
+
+// What the tool prints to its console for the given text: on Windows,
+// standard output is in text mode and a line feed arrives as CR LF.
 std::string consoleText(std::string_view text);
 
 }  // namespace cachesift::testing
