@@ -12,7 +12,8 @@ int main(int argc, char** argv) {
     std::printf("usage: make_bench_cache <output path> [record count]\n");
     return 2;
   }
-  const auto count = static_cast<std::uint32_t>(argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 70000);
+  const auto count =
+      static_cast<std::uint32_t>(argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 70000);
   cachesift::buildCatalogue();
   const cachesift::FormatDefinition& items = cachesift::formatCatalogue().definitions()[2];
   const std::string bytes = cachesift::samples::makeCache(items, count, 2026);

@@ -12,6 +12,9 @@ bash .ci/setup
 
 step() { printf '\n==== %s\n' "$*"; }
 
+step "Code follows .clang-format"
+git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+
 step "Unit and end-to-end tests"
 cmake --preset debug
 cmake --build --preset debug

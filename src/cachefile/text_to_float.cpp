@@ -109,8 +109,8 @@ float textToFloat(std::string_view text) {
     double value = 0.0;
     const std::from_chars_result plain =
         std::from_chars(text.data(), text.data() + text.size(), value);
-    const bool dExponentFollows = plain.ptr != text.data() + text.size() &&
-                                  (*plain.ptr == 'd' || *plain.ptr == 'D');
+    const bool dExponentFollows =
+        plain.ptr != text.data() + text.size() && (*plain.ptr == 'd' || *plain.ptr == 'D');
     if (plain.ec == std::errc() && !dExponentFollows) {
       return static_cast<float>(value);
     }

@@ -76,12 +76,18 @@ enum class CellFormat { kUnsigned, kSigned, kFloat, kText, kBits16, kBits32 };
 // words, never as text.
 CellFormat cellFormat(FieldType type, std::uint32_t position) {
   type &= 0xFF;
-  if (type & FT_UNSIGNED) return CellFormat::kUnsigned;
-  if (type & FT_SIGNED) return CellFormat::kSigned;
-  if (type & FT_FLOAT) return CellFormat::kFloat;
-  if ((type & FT_STRING) && position >= 2) return CellFormat::kText;
-  if (type & FT_BITS16) return CellFormat::kBits16;
-  if (type & FT_BITS32) return CellFormat::kBits32;
+  if (type & FT_UNSIGNED)
+    return CellFormat::kUnsigned;
+  if (type & FT_SIGNED)
+    return CellFormat::kSigned;
+  if (type & FT_FLOAT)
+    return CellFormat::kFloat;
+  if ((type & FT_STRING) && position >= 2)
+    return CellFormat::kText;
+  if (type & FT_BITS16)
+    return CellFormat::kBits16;
+  if (type & FT_BITS32)
+    return CellFormat::kBits32;
   return CellFormat::kUnsigned;
 }
 

@@ -7,7 +7,9 @@
 namespace cachesift {
 
 // The white space that number conversions skip.
-inline bool isNumberSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+inline bool isNumberSpace(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 // Decimal text to a 32-bit word, the one conversion used for every number
 // read back from CSV: leading white space (blank, 0x09 to 0x0D) is skipped,

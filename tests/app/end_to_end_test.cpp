@@ -126,8 +126,7 @@ TEST(EndToEnd, EverySampleConvertsAndComesBack) {
     EXPECT_EQ(runTool(dir.path(), {name}).output, console(expectedConsole));
     EXPECT_EQ(readFile(dir / (name + ".csv")), expectedCsv);
     fs::remove(dir / name);
-    EXPECT_EQ(runTool(dir.path(), {name + ".csv"}).output,
-              console(csvToCache(expectedCsv)));
+    EXPECT_EQ(runTool(dir.path(), {name + ".csv"}).output, console(csvToCache(expectedCsv)));
     EXPECT_EQ(readFile(dir / name), original);
   }
 }
@@ -140,9 +139,15 @@ TEST(EndToEnd, TheLastThreeCharactersChooseTheDirection) {
   const std::string wdbError = "There was an error loading the WDB.\n";
   const std::string csvError = "Failed to open file\nThere was an error loading the CSV.\n";
   const Case cases[] = {
-      {"wdb", ""},          {"CSV", ""},          {"", ""},
-      {"data.txt", ""},     {"data.wdb.bak", ""}, {"a.WdB", wdbError},
-      {"awdb", wdbError},   {"data.Csv", csvError}, {"missing/x.csv", csvError},
+      {"wdb", ""},
+      {"CSV", ""},
+      {"", ""},
+      {"data.txt", ""},
+      {"data.wdb.bak", ""},
+      {"a.WdB", wdbError},
+      {"awdb", wdbError},
+      {"data.Csv", csvError},
+      {"missing/x.csv", csvError},
       {"x.wdB\xE9", ""},
   };
   for (const Case& test : cases) {

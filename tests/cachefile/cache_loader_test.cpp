@@ -49,7 +49,8 @@ TEST(CacheLoader, RefusesUnknownSignaturesAndShortFiles) {
       {header("bdnw", 0, "abcd", 8, 0), noMatch},
       {header("WNDB", 0, "abcd", 8, 0), noMatch},
       {"XXXX" + std::string(10, 'a'), noMatch},
-      {"BDNW", "Signature matches itemnamecache.wdb\nThe file is too short to hold a WDB header.\n"},
+      {"BDNW",
+       "Signature matches itemnamecache.wdb\nThe file is too short to hold a WDB header.\n"},
       {kWorkedCache.substr(0, 19),
        "Signature matches itemnamecache.wdb\nThe file is too short to hold a WDB header.\n"},
   };
@@ -72,8 +73,8 @@ TEST(CacheLoader, WarnsWhenRecordBytesSuggestAnotherFieldCount) {
     const char* newFields;  // nullptr: no warning
   };
   // The creature layout has 21 fields: recordBytes / 4 + 2 == 21 for 76..79.
-  const Case cases[] = {{0, "-19"},    {75, "-1"},     {76, nullptr},      {79, nullptr},
-                        {80, "1"},     {1012, "234"},  {1015, "234"},      {1016, nullptr},
+  const Case cases[] = {{0, "-19"},      {75, "-1"},           {76, nullptr}, {79, nullptr},
+                        {80, "1"},       {1012, "234"},        {1015, "234"}, {1016, nullptr},
                         {5000, nullptr}, {0xFFFFFFFF, nullptr}};
   for (const Case& test : cases) {
     SCOPED_TRACE(test.recordBytes);
@@ -111,9 +112,9 @@ TEST(RecordDecoder, EndRules) {
   for (const Case& test : cases) {
     SCOPED_TRACE(test.name);
     Conversion c;
-    EXPECT_EQ(decode(c, kNameHeader + test.body),
-              "Signature matches itemnamecache.wdb\n" + std::to_string(test.records) +
-                  " records loaded.\n");
+    EXPECT_EQ(decode(c, kNameHeader + test.body), "Signature matches itemnamecache.wdb\n" +
+                                                      std::to_string(test.records) +
+                                                      " records loaded.\n");
     EXPECT_EQ(c.document.records.size(), test.records);
   }
 }

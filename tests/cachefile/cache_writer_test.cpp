@@ -41,8 +41,8 @@ TEST(CacheWriter, CellConversionsByFieldType) {
        word(0xFFFFFFFF) + word(0xFFFFFFFF) + texts + tenWords + bytes({0xCD, 0xCC, 0xCC, 0x3D}) +
            bytes({0, 0, 0x16, 0x43}) + bytes({0x2C})},
       {"numbers as text", " 7,12abc,,,,,,,abc,,,,,,,,,,-0,x,-1,",
-       word(7) + word(12) + std::string(6, '\0') + std::string(40, '\0') +
-           bytes({0, 0, 0, 0x80}) + word(0) + bytes({0xFF})},
+       word(7) + word(12) + std::string(6, '\0') + std::string(40, '\0') + bytes({0, 0, 0, 0x80}) +
+           word(0) + bytes({0xFF})},
       {"missing cells", "5,",
        word(5) + word(0) + std::string(6, '\0') + std::string(40, '\0') + word(0) + word(0) +
            bytes({0})},

@@ -53,13 +53,26 @@ std::string typeCodes(const FormatDefinition& d) {
   std::string codes;
   for (std::uint32_t k = 0; k < d.fieldCount; ++k) {
     switch (d.fieldTypes[k]) {
-      case FT_UNSIGNED: codes += 'U'; break;
-      case FT_SIGNED: codes += 'I'; break;
-      case FT_FLOAT: codes += 'F'; break;
-      case FT_STRING: codes += 'S'; break;
-      case FT_UNTYPED: codes += 'X'; break;
-      case FT_BYTE | FT_UNSIGNED: codes += 'B'; break;
-      default: codes += '?';
+      case FT_UNSIGNED:
+        codes += 'U';
+        break;
+      case FT_SIGNED:
+        codes += 'I';
+        break;
+      case FT_FLOAT:
+        codes += 'F';
+        break;
+      case FT_STRING:
+        codes += 'S';
+        break;
+      case FT_UNTYPED:
+        codes += 'X';
+        break;
+      case FT_BYTE | FT_UNSIGNED:
+        codes += 'B';
+        break;
+      default:
+        codes += '?';
     }
   }
   return codes;
@@ -70,8 +83,12 @@ TEST(Catalogue, FieldTypesMatchTheLayoutTables) {
   EXPECT_EQ(typeCodes(d[0]), "UUSSSSSSUUUUUUUUUUFFB");
   EXPECT_EQ(typeCodes(d[1]), "UUXXSSSSSSS" + std::string(24, 'X'));
   EXPECT_EQ(typeCodes(d[2]),
-            "UUUUISSSSUUUUUUIIUUUUUUUUUUUU" "IUIUIUIUIUIUIUIUIUIU" "FFUFFUFFUFFUFFU"
-            "UUUUUUUUUF" "UUIIUIUUIIUIUUIIUIUUIIUIUUIIUI" "USUUUUUIUUUUUUUUUUUUUUUUUUIFU");
+            "UUUUISSSSUUUUUUIIUUUUUUUUUUUU"
+            "IUIUIUIUIUIUIUIUIUIU"
+            "FFUFFUFFUFFUFFU"
+            "UUUUUUUUUF"
+            "UUIIUIUUIIUIUUIIUIUUIIUIUUIIUI"
+            "USUUUUUIUUUUUUUUUUUUUUUUUUIFU");
   EXPECT_EQ(typeCodes(d[3]), "UUSU");
   EXPECT_EQ(typeCodes(d[4]), "UUS");
   std::string npc = "UU";

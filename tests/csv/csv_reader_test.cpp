@@ -46,7 +46,10 @@ TEST(SplitCsvRows, LineEndsCarriageReturnsAndEndOfFile) {
       {"empty line at the end", "a,\n\n", {{"a"}, {}}},
       {"CR not before LF stays", "a\r,b,\r", {{"a\r", "b"}}},
       {"1A ends the file", "a,\n\"x\x1Ay\",z,\nb,\n", {{"a"}, {}}},
-      {"1A after a line end", "a,\n\x1A" "b,\n", {{"a"}}},
+      {"1A after a line end",
+       "a,\n\x1A"
+       "b,\n",
+       {{"a"}}},
       {"empty file", "", {}},
   };
   for (const Case& test : cases) {
@@ -73,7 +76,8 @@ TEST(CsvReader, WorkedExampleRowsAndHeader) {
                                          {"25", "15", "Blue Lamp", "13"}};
   EXPECT_EQ(c.document.rows, expected);
   c.document.rebuildHeader();
-  EXPECT_EQ(c.document.header.encode(), WdbHeader::decode(header("BDNW", 7, "abcd", 8, 1)).encode());
+  EXPECT_EQ(c.document.header.encode(),
+            WdbHeader::decode(header("BDNW", 7, "abcd", 8, 1)).encode());
 }
 
 TEST(CsvReader, FirstRowNamesTheLayout) {
@@ -85,17 +89,23 @@ TEST(CsvReader, FirstRowNamesTheLayout) {
     std::string signatureCell;  // cell 0 of row 0 after loading
   };
   const Case cases[] = {
-      {"\xEF\xBB\xBF" "BDNW,7,abcd,8,1,\n", match + "1 records loaded.\n", "BDNW"},
+      {"\xEF\xBB\xBF"
+       "BDNW,7,abcd,8,1,\n",
+       match + "1 records loaded.\n", "BDNW"},
       {"\xEF\xBB\xBF\"BDNW\",7,\n", noMatch, "\"BDNW\""},
       {"BDNWX,7,\n", match + "1 records loaded.\n", "BDNWX"},
       {"BDN,7,\n", noMatch, "BDN"},
       {"bdnw,7,\n", noMatch, "bdnw"},
       {"\"BDNW\",7,\n", match + "1 records loaded.\n", "BDNW"},
-      {"BDNW,7,\n\xEF\xBB\xBF" "a,\n", match + "2 records loaded.\n", "BDNW"},
+      {"BDNW,7,\n\xEF\xBB\xBF"
+       "a,\n",
+       match + "2 records loaded.\n", "BDNW"},
       {"", noMatch, ""},
       {"\n", noMatch, ""},
       {"BDNW\nBDNW,7,\n", noMatch, ""},
-      {"\x1A" "BDNW,\n", noMatch, ""},
+      {"\x1A"
+       "BDNW,\n",
+       noMatch, ""},
   };
   buildCatalogue();
   for (const Case& test : cases) {
@@ -113,8 +123,12 @@ TEST(CsvReader, FirstRowNamesTheLayout) {
 TEST(CsvReader, ABomOnALaterLineStays) {
   buildCatalogue();
   Conversion c;
-  ASSERT_TRUE(c.document.loadCsvBytes("BDNW,7,\n\xEF\xBB\xBF" "a,\n"));
-  EXPECT_EQ(c.document.rows[1].cell(0), "\xEF\xBB\xBF" "a");
+  ASSERT_TRUE(
+      c.document.loadCsvBytes("BDNW,7,\n\xEF\xBB\xBF"
+                              "a,\n"));
+  EXPECT_EQ(c.document.rows[1].cell(0),
+            "\xEF\xBB\xBF"
+            "a");
 }
 
 TEST(RebuildHeader, ConvertsCellsAndFillsMissingOnes) {
@@ -124,7 +138,8 @@ TEST(RebuildHeader, ConvertsCellsAndFillsMissingOnes) {
   };
   const Case cases[] = {
       {"BDNW, 12,12abc,-1,abc,", header("BDNW", 12, "12ab", 0xFFFFFFFF, 0)},
-      {"BDNW,4294967295,ab,+8,007,extra,", header("BDNW", 0xFFFFFFFF, bytes({'a', 'b', 0, 0}), 8, 7)},
+      {"BDNW,4294967295,ab,+8,007,extra,",
+       header("BDNW", 0xFFFFFFFF, bytes({'a', 'b', 0, 0}), 8, 7)},
       {"BDNW,", header("BDNW", 0, bytes({0, 0, 0, 0}), 0, 0)},
       {"BDNW,5,,", header("BDNW", 5, bytes({0, 0, 0, 0}), 0, 0)},
   };

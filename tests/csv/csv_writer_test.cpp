@@ -63,8 +63,8 @@ TEST(CsvWriter, LongTextsAreWrittenWhole) {
 FormatDefinition everyTypeLayout() {
   FormatDefinition d;
   d.startLayout("every.wdb", "EVRY");
-  for (int type : std::initializer_list<int>{FT_UNSIGNED, FT_SIGNED, FT_FLOAT, FT_FLOAT, FT_FLOAT, FT_FLOAT, FT_BITS16,
-                   FT_BITS32, FT_BYTE, 0}) {
+  for (int type : std::initializer_list<int>{FT_UNSIGNED, FT_SIGNED, FT_FLOAT, FT_FLOAT, FT_FLOAT,
+                                             FT_FLOAT, FT_BITS16, FT_BITS32, FT_BYTE, 0}) {
     d.addField(static_cast<std::uint8_t>(type), type == FT_SIGNED ? "100%d" : "");
   }
   return d;
@@ -91,8 +91,9 @@ TEST(CsvWriter, EveryFieldRule) {
 }
 
 TEST(CsvWriter, FloatsPrintAsPrintfPrintsThem) {
-  const float samples[] = {0.0f, -0.0f, 1.5f, 0.1f, 0.0078125f, 0.0000001f, 123456.789f,
-                           3.4028235e38f, -3.4028235e38f, 1e-45f, 16777217.0f, 2.5e-7f};
+  const float samples[] = {0.0f,           -0.0f,      1.5f,        0.1f,
+                           0.0078125f,     0.0000001f, 123456.789f, 3.4028235e38f,
+                           -3.4028235e38f, 1e-45f,     16777217.0f, 2.5e-7f};
   std::mt19937 random(7);
   std::vector<float> values(std::begin(samples), std::end(samples));
   while (values.size() < 20000) {

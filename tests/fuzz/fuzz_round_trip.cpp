@@ -49,7 +49,9 @@ void appendWord(std::string& out, std::uint32_t value) {
   out.append(reinterpret_cast<const char*>(raw), 4);
 }
 
-bool unsafeInText(char c) { return c == '\0' || c == '\n' || c == '\x1A'; }
+bool unsafeInText(char c) {
+  return c == '\0' || c == '\n' || c == '\x1A';
+}
 
 std::string makeText(Bytes& bytes) {
   std::string text;
@@ -76,8 +78,8 @@ std::string makeCache(Bytes& bytes, const FormatDefinition& definition) {
   appendWord(out, bytes.word());
   appendWord(out, bytes.word());
   for (std::uint32_t records = bytes.byte() % 16; records > 0 && !bytes.empty(); --records) {
-    appendWord(out, bytes.word() | 1);         // never the id 0 that ends the list
-    appendWord(out, bytes.word() | 4);         // never an entry size below 4
+    appendWord(out, bytes.word() | 1);  // never the id 0 that ends the list
+    appendWord(out, bytes.word() | 4);  // never an entry size below 4
     for (std::uint32_t k = 2; k < definition.fieldCount; ++k) {
       const FieldType type = definition.fieldTypes[k] & 0xFF;
       if (type & FT_STRING) {

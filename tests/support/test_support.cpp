@@ -139,8 +139,8 @@ std::string toolCommand() {
 
 RunResult runTool(const std::filesystem::path& directory, const std::vector<std::string>& args,
                   std::string_view prefix) {
-  std::string command = "cd " + shellQuote(directory.string()) + " && " + std::string(prefix) +
-                        " " + toolCommand();
+  std::string command =
+      "cd " + shellQuote(directory.string()) + " && " + std::string(prefix) + " " + toolCommand();
   for (const std::string& arg : args) {
     command += " " + shellQuote(arg);
   }
