@@ -198,14 +198,13 @@ void ByteSink::appendLarge(std::string_view bytes) {
 
 bool writeFileAtomically(const std::string& path, const Producer& produce) {
   // Opening the target for update changes nothing in it, but fails where a
-  // plain write would: a read-only or locked file, or a directory.
-  if (std::FILE* existing = std::fopen(path.c_str(), "rb")) {
+  // plain write would: a read-only or locked file, or a directory. Only a
+  // target that does not exist yet may fail to open.
+  errno = 0;
+  if (std::FILE* existing = std::fopen(path.c_str(), "r+b")) {
     std::fclose(existing);
-    std::FILE* writable = std::fopen(path.c_str(), "r+b");
-    if (writable == nullptr) {
-      return false;
-    }
-    std::fclose(writable);
+  } else if (errno != ENOENT) {
+    return false;
   }
 
   std::string temporary;

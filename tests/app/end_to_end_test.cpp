@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <filesystem>
 
+#include <unistd.h>
+
 #include "app/driver.h"
 #include "support/test_support.h"
 
@@ -219,6 +221,49 @@ TEST(EndToEnd, AnOutputThatCannotBeOpenedFailsAndLeavesNothing) {
   EXPECT_EQ(runTool(dir.path(), {"names.csv"}).output,
             console(kNameCsvLoaded + "There was an error creating the WDB file.\n"));
   EXPECT_EQ(dir.list(), (std::vector<std::string>{"itemnamecache.wdb", "names.csv"}));
+}
+
+TEST(EndToEnd, UnreadableInputsAndReadOnlyFoldersAndFiles) {
+  // Permissions do not stop root: as root, the tool runs as the user nobody.
+  const bool root = ::geteuid() == 0;
+  if (root && toolIsWindows()) {
+    GTEST_SKIP() << "Wine runs only as the owner of its prefix";
+  }
+  const std::string asUser = root ? "setpriv --reuid=65534 --regid=65534 --clear-groups" : "";
+  TempDir dir;
+  fs::permissions(dir.path(), fs::perms::all);
+  for (const char* name : {"locked.wdb", "locked.csv"}) {
+    writeFile(dir / name, kWorkedCache);
+    fs::permissions(dir / name, fs::perms::none);
+  }
+  EXPECT_EQ(runTool(dir.path(), {"locked.wdb"}, asUser).output,
+            console("There was an error loading the WDB.\n"));
+  EXPECT_EQ(runTool(dir.path(), {"locked.csv"}, asUser).output,
+            console("Failed to open file\nThere was an error loading the CSV.\n"));
+
+  fs::create_directory(dir / "ro");
+  writeFile(dir / "ro/itemnamecache.wdb", kWorkedCache);
+  writeFile(dir / "ro/names.csv", kWorkedCsv);
+  fs::permissions(dir / "ro", fs::perms::owner_read | fs::perms::owner_exec |
+                                  fs::perms::group_read | fs::perms::group_exec |
+                                  fs::perms::others_read | fs::perms::others_exec);
+  EXPECT_EQ(runTool(dir.path(), {"ro/itemnamecache.wdb"}, asUser).output,
+            console(kNameLoaded + "There was an error creating the CSV file.\n"));
+  EXPECT_EQ(runTool(dir.path(), {"ro/names.csv"}, asUser).output,
+            console(kNameCsvLoaded + "There was an error creating the WDB file.\n"));
+  fs::permissions(dir / "ro", fs::perms::owner_all);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir / "ro"), fs::directory_iterator()), 2);
+
+  fs::create_directory(dir / "rw");
+  fs::permissions(dir / "rw", fs::perms::all);
+  writeFile(dir / "rw/itemnamecache.wdb", kWorkedCache);
+  writeFile(dir / "rw/itemnamecache.wdb.csv", "read-only csv");
+  fs::permissions(dir / "rw/itemnamecache.wdb.csv", fs::perms::owner_read);
+  EXPECT_EQ(runTool(dir.path(), {"rw/itemnamecache.wdb"}, asUser).output,
+            console(kNameLoaded + "There was an error creating the CSV file.\n"));
+  fs::permissions(dir / "rw/itemnamecache.wdb.csv", fs::perms::owner_all);
+  EXPECT_EQ(readFile(dir / "rw/itemnamecache.wdb.csv"), "read-only csv");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir / "rw"), fs::directory_iterator()), 2);
 }
 
 TEST(EndToEnd, AWriteThatFailsPartWayKeepsTheOldFile) {
