@@ -3,7 +3,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstddef>
+#include <iterator>
 #include <limits>
+#include <optional>
 #include <string>
 
 #include "csv/text_to_integer.h"
@@ -95,6 +97,42 @@ bool isTooLarge(const DecimalNumber& number) {
   return magnitude + (number.negativeExponent ? -exponent : exponent) > 0;
 }
 
+// A decimal without exponent and of at most 15 significant digits, read
+// exactly; nullopt for anything else.
+std::optional<double> readPlainDecimal(std::string_view text) {
+  static constexpr double kPowersOf10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                           1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  constexpr std::uint64_t kExactLimit = 1'000'000'000'000'000;  // 10^15 < 2^53
+  std::size_t i = 0;
+  const bool negative = !text.empty() && text[0] == '-';
+  i += negative ? 1 : 0;
+  std::uint64_t digits = 0;
+  std::size_t decimals = 0;
+  bool point = false;
+  bool any = false;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (isDigit(c)) {
+      digits = digits * 10 + static_cast<std::uint64_t>(c - '0');
+      decimals += point ? 1 : 0;
+      any = true;
+      if (digits >= kExactLimit || decimals >= std::size(kPowersOf10)) {
+        return std::nullopt;
+      }
+    } else if (c == '.' && !point) {
+      point = true;
+    } else {
+      break;
+    }
+  }
+  if (!any ||
+      (i < text.size() && (text[i] == 'e' || text[i] == 'E' || text[i] == 'd' || text[i] == 'D'))) {
+    return std::nullopt;
+  }
+  const double value = static_cast<double>(digits) / kPowersOf10[decimals];
+  return negative ? -value : value;
+}
+
 }  // namespace
 
 float textToFloat(std::string_view text) {
@@ -103,17 +141,11 @@ float textToFloat(std::string_view text) {
     ++start;
   }
   text.remove_prefix(start);
-  // Most cells are plain decimals, which from_chars reads as they stand.
-  const std::size_t firstDigit = !text.empty() && text[0] == '-' ? 1 : 0;
-  if (firstDigit < text.size() && (isDigit(text[firstDigit]) || text[firstDigit] == '.')) {
-    double value = 0.0;
-    const std::from_chars_result plain =
-        std::from_chars(text.data(), text.data() + text.size(), value);
-    const bool dExponentFollows =
-        plain.ptr != text.data() + text.size() && (*plain.ptr == 'd' || *plain.ptr == 'D');
-    if (plain.ec == std::errc() && !dExponentFollows) {
-      return static_cast<float>(value);
-    }
+  // Most cells are what the CSV writer printed: a few digits, a point and
+  // six decimals, without exponent. Such a number is N / 10^k with N and 10^k
+  // exact doubles, so one division gives the correctly rounded double.
+  if (const std::optional<double> plain = readPlainDecimal(text)) {
+    return static_cast<float>(*plain);
   }
   DecimalNumber number;
   if (!scanDecimal(text, number)) {

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <charconv>
 #include <limits>
+#include <random>
+#include <string>
 
 #include "cachefile/text_to_float.h"
 #include "csv/text_to_integer.h"
@@ -96,6 +99,37 @@ TEST(TextToFloat, DecimalNumbersRoundedTwice) {
   for (const auto& [text, bits] : cases) {
     SCOPED_TRACE(text);
     EXPECT_EQ(std::bit_cast<std::uint32_t>(textToFloat(text)), bits);
+  }
+}
+
+// Random decimals, in forms that from_chars reads too: the result must be
+// its double rounded to single precision.
+TEST(TextToFloat, AgreesWithTheStandardLibrarysDecimalReading) {
+  std::mt19937 random(3);
+  const auto digits = [&](unsigned count) {
+    std::string text;
+    for (unsigned i = 0; i < count; ++i) {
+      text.push_back(static_cast<char>('0' + random() % 10));
+    }
+    return text;
+  };
+  for (int i = 0; i < 200000; ++i) {
+    std::string text = random() % 2 ? "-" : "";
+    text += digits(random() % 18);
+    if (random() % 4 != 0) {
+      text += "." + digits(random() % 24);
+    }
+    if (random() % 8 == 0) {
+      text += "e" + std::string(random() % 2 ? "-" : "") + std::to_string(random() % 60);
+    }
+    double expected = 0.0;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), expected);
+    if (result.ec != std::errc()) {
+      continue;  // no digits at all
+    }
+    SCOPED_TRACE(text);
+    ASSERT_EQ(std::bit_cast<std::uint32_t>(textToFloat(text)),
+              std::bit_cast<std::uint32_t>(static_cast<float>(expected)));
   }
 }
 
