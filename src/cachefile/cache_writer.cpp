@@ -19,22 +19,50 @@ void appendWord(ByteSink& sink, std::uint32_t word) {
   sink.commit(bytes + 4);
 }
 
-// One cell as its field's bytes. A missing cell comes as an empty text, so it
-// gives 0, a zero byte or an empty text.
-void appendField(ByteSink& sink, FieldType type, std::string_view cell) {
-  if (type & FT_BYTE) {
-    sink.append(static_cast<char>(textToInteger(cell) & 0xFF));
-  } else if (type & (FT_UNSIGNED | FT_SIGNED)) {
-    appendWord(sink, textToInteger(cell));
-  } else if (type & FT_FLOAT) {
-    appendWord(sink, std::bit_cast<std::uint32_t>(textToFloat(cell)));
-  } else if (type & FT_STRING) {
-    sink.append(cell);
-    sink.append('\0');
-  } else if (type & (FT_BITS16 | FT_BITS32)) {
-    appendWord(sink, binaryTextToInteger(cell));
-  } else {
-    appendWord(sink, textToInteger(cell));
+enum class FieldEncoding { kByte, kWord, kFloat, kText, kBinaryDigits };
+
+// How a field's cells are written: the first flag, in this order, that the
+// field holds decides.
+FieldEncoding fieldEncoding(FieldType type) {
+  type &= 0xFF;
+  if (type & FT_BYTE)
+    return FieldEncoding::kByte;
+  if (type & (FT_UNSIGNED | FT_SIGNED))
+    return FieldEncoding::kWord;
+  if (type & FT_FLOAT)
+    return FieldEncoding::kFloat;
+  if (type & FT_STRING)
+    return FieldEncoding::kText;
+  if (type & (FT_BITS16 | FT_BITS32))
+    return FieldEncoding::kBinaryDigits;
+  return FieldEncoding::kWord;
+}
+
+// The next cell of a row as its field's bytes. A missing cell counts as an
+// empty one: 0, a zero byte or an empty text.
+void appendField(ByteSink& sink, FieldEncoding encoding, TextRow::Cursor& cells) {
+  switch (encoding) {
+    case FieldEncoding::kByte:
+      sink.append(static_cast<char>(cells.done() ? 0 : cells.nextAsInteger() & 0xFF));
+      return;
+    case FieldEncoding::kWord:
+      appendWord(sink, cells.done() ? 0 : cells.nextAsInteger());
+      return;
+    default:
+      break;
+  }
+  const std::string_view cell = cells.done() ? std::string_view() : cells.next();
+  switch (encoding) {
+    case FieldEncoding::kFloat:
+      appendWord(sink, std::bit_cast<std::uint32_t>(textToFloat(cell)));
+      break;
+    case FieldEncoding::kText:
+      sink.append(cell);
+      sink.append('\0');
+      break;
+    default:
+      appendWord(sink, binaryTextToInteger(cell));
+      break;
   }
 }
 
@@ -52,6 +80,10 @@ bool CacheDocument::formatCache(ByteSink& sink) const {
   const std::array<unsigned char, kHeaderSize> headerBytes = header.encode();
   sink.append(std::string_view(reinterpret_cast<const char*>(headerBytes.data()), kHeaderSize));
   const std::uint32_t fieldCount = definition->fieldCount;
+  std::array<FieldEncoding, kMaxFields> encodings;
+  for (std::uint32_t k = 0; k < fieldCount; ++k) {
+    encodings[k] = fieldEncoding(definition->fieldTypes[k]);
+  }
   for (std::size_t r = 2; r < rows.size(); ++r) {
     const TextRow& row = rows[r];
     if (row.cellCount() == 0) {
@@ -59,8 +91,7 @@ bool CacheDocument::formatCache(ByteSink& sink) const {
     }
     TextRow::Cursor cells(row);
     for (std::uint32_t k = 0; k < fieldCount; ++k) {
-      const std::string_view cell = cells.done() ? std::string_view() : cells.next();
-      appendField(sink, definition->fieldTypes[k] & 0xFF, cell);
+      appendField(sink, encodings[k], cells);
     }
     if (!sink.ok()) {
       return false;

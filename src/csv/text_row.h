@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "csv/text_to_integer.h"
+
 namespace cachesift {
 
 // One CSV line divided into cells. A cell never holds a zero byte (a zero
@@ -34,7 +36,8 @@ class TextRow {
   // Walks the cells from the first to the last.
   class Cursor {
    public:
-    explicit Cursor(const TextRow& row) : next_(row.cells_.c_str()), left_(row.cellCount_) {}
+    explicit Cursor(const TextRow& row)
+        : next_(row.cells_.c_str()), end_(next_ + row.cells_.size()), left_(row.cellCount_) {}
     bool done() const { return left_ == 0; }
     // REQUIRES: !done().
     std::string_view next() {
@@ -46,8 +49,22 @@ class TextRow {
       return {start, static_cast<std::size_t>(next_++ - start)};
     }
 
+    // The next cell read by textToInteger, in one pass over it (no number
+    // reading goes past a cell's zero byte). REQUIRES: !done().
+    std::uint32_t nextAsInteger() {
+      std::uint32_t value;
+      const char* stop = readInteger(next_, end_, value);
+      while (*stop != '\0') {  // the rest of a cell like "12abc"
+        ++stop;
+      }
+      next_ = stop + 1;
+      --left_;
+      return value;
+    }
+
    private:
     const char* next_;
+    const char* end_;
     std::size_t left_;
   };
 
