@@ -16,10 +16,6 @@ constexpr char kEndOfFile = 0x1A;
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::string_view kNoLayoutMessage = "Header does not match any known WDB file.\n";
 
-}  // namespace
-
-namespace {
-
 // Where a quoted cell ends: the first double quote directly followed by a
 // comma, or npos.
 std::size_t findQuoteComma(std::string_view text) {

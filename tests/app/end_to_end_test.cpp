@@ -224,21 +224,29 @@ TEST(EndToEnd, AnOutputThatCannotBeOpenedFailsAndLeavesNothing) {
 }
 
 TEST(EndToEnd, UnreadableInputsAndReadOnlyFoldersAndFiles) {
-  // Permissions do not stop root: as root, the tool runs as the user nobody.
+  // Permissions do not stop root: as root, the tool runs as the user nobody,
+  // from a copy that nobody may run wherever the build lies.
   const bool root = ::geteuid() == 0;
   if (root && toolIsWindows()) {
     GTEST_SKIP() << "Wine runs only as the owner of its prefix";
   }
-  const std::string asUser = root ? "setpriv --reuid=65534 --regid=65534 --clear-groups" : "";
   TempDir dir;
   fs::permissions(dir.path(), fs::perms::all);
+  std::string asUser;
+  std::string tool;
+  if (root) {
+    fs::copy_file(kBuiltTool, dir / "tool");
+    fs::permissions(dir / "tool", fs::perms::all);
+    asUser = "setpriv --reuid=65534 --regid=65534 --clear-groups";
+    tool = (dir / "tool").string();
+  }
   for (const char* name : {"locked.wdb", "locked.csv"}) {
     writeFile(dir / name, kWorkedCache);
     fs::permissions(dir / name, fs::perms::none);
   }
-  EXPECT_EQ(runTool(dir.path(), {"locked.wdb"}, asUser).output,
+  EXPECT_EQ(runTool(dir.path(), {"locked.wdb"}, asUser, tool).output,
             console("There was an error loading the WDB.\n"));
-  EXPECT_EQ(runTool(dir.path(), {"locked.csv"}, asUser).output,
+  EXPECT_EQ(runTool(dir.path(), {"locked.csv"}, asUser, tool).output,
             console("Failed to open file\nThere was an error loading the CSV.\n"));
 
   fs::create_directory(dir / "ro");
@@ -247,9 +255,9 @@ TEST(EndToEnd, UnreadableInputsAndReadOnlyFoldersAndFiles) {
   fs::permissions(dir / "ro", fs::perms::owner_read | fs::perms::owner_exec |
                                   fs::perms::group_read | fs::perms::group_exec |
                                   fs::perms::others_read | fs::perms::others_exec);
-  EXPECT_EQ(runTool(dir.path(), {"ro/itemnamecache.wdb"}, asUser).output,
+  EXPECT_EQ(runTool(dir.path(), {"ro/itemnamecache.wdb"}, asUser, tool).output,
             console(kNameLoaded + "There was an error creating the CSV file.\n"));
-  EXPECT_EQ(runTool(dir.path(), {"ro/names.csv"}, asUser).output,
+  EXPECT_EQ(runTool(dir.path(), {"ro/names.csv"}, asUser, tool).output,
             console(kNameCsvLoaded + "There was an error creating the WDB file.\n"));
   fs::permissions(dir / "ro", fs::perms::owner_all);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir / "ro"), fs::directory_iterator()), 2);
@@ -259,7 +267,7 @@ TEST(EndToEnd, UnreadableInputsAndReadOnlyFoldersAndFiles) {
   writeFile(dir / "rw/itemnamecache.wdb", kWorkedCache);
   writeFile(dir / "rw/itemnamecache.wdb.csv", "read-only csv");
   fs::permissions(dir / "rw/itemnamecache.wdb.csv", fs::perms::owner_read);
-  EXPECT_EQ(runTool(dir.path(), {"rw/itemnamecache.wdb"}, asUser).output,
+  EXPECT_EQ(runTool(dir.path(), {"rw/itemnamecache.wdb"}, asUser, tool).output,
             console(kNameLoaded + "There was an error creating the CSV file.\n"));
   fs::permissions(dir / "rw/itemnamecache.wdb.csv", fs::perms::owner_all);
   EXPECT_EQ(readFile(dir / "rw/itemnamecache.wdb.csv"), "read-only csv");

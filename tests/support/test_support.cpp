@@ -138,9 +138,9 @@ std::string toolCommand() {
 }  // namespace
 
 RunResult runTool(const std::filesystem::path& directory, const std::vector<std::string>& args,
-                  std::string_view prefix) {
-  std::string command =
-      "cd " + shellQuote(directory.string()) + " && " + std::string(prefix) + " " + toolCommand();
+                  std::string_view prefix, std::string_view tool) {
+  std::string command = "cd " + shellQuote(directory.string()) + " && " + std::string(prefix) +
+                        " " + (tool.empty() ? toolCommand() : std::string(tool));
   for (const std::string& arg : args) {
     command += " " + shellQuote(arg);
   }

@@ -65,9 +65,13 @@ struct RunResult {
 };
 
 // Runs the built tool in `directory` with the given arguments. `prefix` is
-// put before the command in the shell, e.g. "ulimit -f 1;".
+// put before the command in the shell, e.g. "ulimit -f 1;"; `tool`, when
+// given, is the command to run instead of the tool under test.
 RunResult runTool(const std::filesystem::path& directory, const std::vector<std::string>& args,
-                  std::string_view prefix = "");
+                  std::string_view prefix = "", std::string_view tool = "");
+
+// The executable this build made.
+inline constexpr std::string_view kBuiltTool = CACHESIFT_EXE;
 
 // Whether the tool under test is the Windows build (run under Wine):
 // CACHESIFT_WINDOWS=1, set together with CACHESIFT_TOOL.
