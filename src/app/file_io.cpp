@@ -178,24 +178,6 @@ ReadStatus readWholeFile(const std::string& path, FileContents& contents) {
   return ReadStatus::kOk;
 }
 
-bool ByteSink::flush() {
-  if (ok_ && used_ > 0) {
-    ok_ = writeBlock({block_.get(), used_});
-  }
-  used_ = 0;
-  return ok_;
-}
-
-void ByteSink::appendLarge(std::string_view bytes) {
-  flush();
-  if (bytes.size() < kBlockSize) {
-    std::memcpy(block_.get(), bytes.data(), bytes.size());
-    used_ = bytes.size();
-  } else if (ok_) {
-    ok_ = writeBlock(bytes);
-  }
-}
-
 bool writeFileAtomically(const std::string& path, const Producer& produce) {
   // Opening the target for update changes nothing in it, but fails where a
   // plain write would: a read-only or locked file, or a directory. Only a

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/file_io.h"
+#include "app/byte_sink.h"
 #include "catalogue/catalogue.h"
 #include "support/test_support.h"
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <random>
 
-#include "app/file_io.h"
+#include "app/byte_sink.h"
 #include "catalogue/catalogue.h"
 #include "support/test_support.h"
 

@@ -13,9 +13,9 @@
 #include <string>
 #include <string_view>
 
+#include "app/byte_sink.h"
 #include "app/cache_document.h"
 #include "app/console.h"
-#include "app/file_io.h"
 #include "cachefile/coding.h"
 #include "catalogue/catalogue.h"
 

@@ -12,7 +12,7 @@
 #include <iterator>
 #include <random>
 
-#include "app/file_io.h"
+#include "app/byte_sink.h"
 #include "cachefile/coding.h"
 #include "catalogue/catalogue.h"
 
