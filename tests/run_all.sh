@@ -12,22 +12,30 @@ bash .ci/setup
 
 step() { printf '\n==== %s\n' "$*"; }
 
+# Runs a test command, keeping its output to count the tests at the end.
+results=$(mktemp)
+trap 'rm -f "$results"' EXIT
+counted() {
+  "$@" 2>&1 | tee -a "$results"
+  return "${PIPESTATUS[0]}"
+}
+
 step "Code follows .clang-format"
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
 step "Unit and end-to-end tests"
 cmake --preset debug
 cmake --build --preset debug
-ctest --preset debug
+counted ctest --preset debug
 
 step "The same under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake --preset asan
 cmake --build --preset asan
-ctest --preset asan
+counted ctest --preset asan
 
 step "End-to-end runs under valgrind memcheck"
 CACHESIFT_TOOL="valgrind -q --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=all $PWD/build/debug/cachesift" \
-  build/debug/tests/cachesift_tests --gtest_filter='EndToEnd.*'
+  counted build/debug/tests/cachesift_tests --gtest_filter='EndToEnd.*'
 
 step "cachesift.exe under Wine"
 cmake --preset windows
@@ -39,7 +47,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineserver -w
 fi
 CACHESIFT_WINDOWS=1 CACHESIFT_TOOL="wine $PWD/build/windows/cachesift.exe" \
-  build/debug/tests/cachesift_tests --gtest_filter='EndToEnd.*'
+  counted build/debug/tests/cachesift_tests --gtest_filter='EndToEnd.*'
 wineserver -k || true
 
 step "Packages"
@@ -51,3 +59,7 @@ step "Fuzzing"
 tests/fuzz/run_fuzz.sh "${FUZZ_SECONDS:-60}"
 
 step "All tests passed"
+passed=$(awk '/tests passed, 0 tests failed out of/ {n += $NF}
+              /^\[  PASSED  \] [0-9]+ tests?\./ {n += $4} END {print n + 0}' "$results")
+skipped=$(awk '/^\[  SKIPPED \] [0-9]+ tests?,/ {n += $4} END {print n + 0}' "$results")
+echo "$passed passed, 0 failed, $skipped skipped"
