@@ -136,11 +136,8 @@ std::optional<double> readPlainDecimal(std::string_view text) {
 }  // namespace
 
 float textToFloat(std::string_view text) {
-  std::size_t start = 0;
-  while (start < text.size() && isNumberSpace(text[start])) {
-    ++start;
-  }
-  text.remove_prefix(start);
+  text.remove_prefix(static_cast<std::size_t>(
+      skipNumberSpace(text.data(), text.data() + text.size()) - text.data()));
   // Most cells are what the CSV writer printed: a few digits, a point and
   // six decimals, without exponent. Such a number is N / 10^k with N and 10^k
   // exact doubles, so one division gives the correctly rounded double.

@@ -11,6 +11,14 @@ inline bool isNumberSpace(char c) {
   return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
+// The first byte of [first, last) that is not such white space.
+inline const char* skipNumberSpace(const char* first, const char* last) {
+  while (first != last && isNumberSpace(*first)) {
+    ++first;
+  }
+  return first;
+}
+
 // Decimal text to a 32-bit word, the one conversion used for every number
 // read back from CSV: leading white space (blank, 0x09 to 0x0D) is skipped,
 // one "+" or "-" is taken, then digits up to the first other byte. The value
@@ -20,9 +28,7 @@ inline bool isNumberSpace(char c) {
 // readInteger does it for the bytes [first, last) and returns where it
 // stopped; it is inline, as it runs for nearly every cell of a CSV file.
 inline const char* readInteger(const char* first, const char* last, std::uint32_t& value) {
-  while (first != last && isNumberSpace(*first)) {
-    ++first;
-  }
+  first = skipNumberSpace(first, last);
   bool negative = false;
   if (first != last && (*first == '+' || *first == '-')) {
     negative = *first == '-';
