@@ -1,17 +1,13 @@
-// Builds a well-formed cache file from the fuzzer's bytes and checks that it
-// comes back byte for byte through CSV, and that its CSV comes back through
-// the cache file. Aborts when either does not hold.
+// Builds a well-formed cache file from the fuzzer's bytes and aborts unless it
+// comes back byte for byte through CSV.
 //
 // Well-formed: the records follow the layout and end with the end marker;
 // texts hold no zero byte, line feed, byte 1A or double quote followed by a
 // comma; floats have at most two decimals; the header's tag is four bytes
 // without a zero byte, comma, double quote, line feed or 1A.
 #include <bit>
-#include <cstddef>
-#include <cstdint>
 #include <cstdlib>
 #include <string>
-#include <string_view>
 
 #include "app/byte_sink.h"
 #include "app/cache_document.h"
@@ -23,116 +19,78 @@ namespace {
 
 using namespace cachesift;
 
-// Hands out the fuzzer's bytes; zeros once they are used up.
-class Bytes {
- public:
-  Bytes(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-  std::uint8_t byte() { return used_ < size_ ? data_[used_++] : 0; }
-  std::uint32_t word() {
-    std::uint32_t value = 0;
-    for (int i = 0; i < 4; ++i) {
-      value = (value << 8) | byte();
-    }
-    return value;
+// The fuzzer's bytes, then zeros.
+struct Bytes {
+  const std::uint8_t* next;
+  const std::uint8_t* end;
+  std::uint8_t byte() { return next < end ? *next++ : 0; }
+  std::uint32_t word() { return byte() | byte() << 8 | byte() << 16 | std::uint32_t{byte()} << 24; }
+  // A byte, with `safe` in place of the ones that cannot stand here.
+  char byteBut(std::string_view unsafe, char safe) {
+    const char c = static_cast<char>(byte());
+    return unsafe.find(c) == std::string_view::npos ? c : safe;
   }
-  bool empty() const { return used_ >= size_; }
-
- private:
-  const std::uint8_t* data_;
-  std::size_t size_;
-  std::size_t used_ = 0;
 };
 
 void appendWord(std::string& out, std::uint32_t value) {
-  unsigned char raw[4];
-  encodeFixed32(raw, value);
-  out.append(reinterpret_cast<const char*>(raw), 4);
+  out.resize(out.size() + 4);
+  encodeFixed32(reinterpret_cast<unsigned char*>(out.data() + out.size() - 4), value);
 }
 
-bool unsafeInText(char c) {
-  return c == '\0' || c == '\n' || c == '\x1A';
-}
-
-std::string makeText(Bytes& bytes) {
-  std::string text;
-  for (std::size_t length = bytes.byte() % 40; length > 0; --length) {
-    char c = static_cast<char>(bytes.byte());
-    if (unsafeInText(c) || (c == ',' && !text.empty() && text.back() == '"')) {
-      c = 'x';
-    }
-    text.push_back(c);
-  }
-  return text;
-}
-
-std::string makeCache(Bytes& bytes, const FormatDefinition& definition) {
-  std::string out(definition.signature.data(), 4);
-  appendWord(out, bytes.word());
+std::string makeCache(Bytes& in, const FormatDefinition& layout) {
+  using namespace std::literals;
+  std::string out(layout.signature.data(), 4);
+  appendWord(out, in.word());
   for (int i = 0; i < 4; ++i) {
-    char c = static_cast<char>(bytes.byte());
-    if (unsafeInText(c) || c == ',' || c == '"') {
-      c = 'T';
-    }
-    out.push_back(c);
+    out.push_back(in.byteBut("\0\n\x1A,\""sv, 'T'));
   }
-  appendWord(out, bytes.word());
-  appendWord(out, bytes.word());
-  for (std::uint32_t records = bytes.byte() % 16; records > 0 && !bytes.empty(); --records) {
-    appendWord(out, bytes.word() | 1);  // never the id 0 that ends the list
-    appendWord(out, bytes.word() | 4);  // never an entry size below 4
-    for (std::uint32_t k = 2; k < definition.fieldCount; ++k) {
-      const FieldType type = definition.fieldTypes[k] & 0xFF;
+  appendWord(out, in.word());
+  appendWord(out, in.word());
+  for (std::uint32_t records = in.byte() % 16; records > 0 && in.next < in.end; --records) {
+    appendWord(out, in.word() | 1);  // never the id 0 that ends the list
+    appendWord(out, in.word() | 4);  // never an entry size below 4
+    for (std::uint32_t k = 2; k < layout.fieldCount; ++k) {
+      const FieldType type = layout.fieldTypes[k];
       if (type & FT_STRING) {
-        out += makeText(bytes);
+        for (std::size_t length = in.byte() % 40; length > 0; --length) {
+          out.push_back(out.back() == '"' ? in.byteBut("\0\n\x1A,"sv, 'x')
+                                          : in.byteBut("\0\n\x1A"sv, 'x'));
+        }
         out.push_back('\0');
       } else if (type & FT_BYTE) {
-        out.push_back(static_cast<char>(bytes.byte()));
+        out.push_back(static_cast<char>(in.byte()));
       } else if (type & FT_FLOAT) {
-        const auto hundredths = static_cast<std::int32_t>(bytes.word() % 20000001) - 10000000;
+        const auto hundredths = static_cast<std::int32_t>(in.word() % 20000001) - 10000000;
         appendWord(out, std::bit_cast<std::uint32_t>(static_cast<float>(hundredths) / 100.0f));
       } else {
-        appendWord(out, bytes.word());
+        appendWord(out, in.word());
       }
     }
   }
-  out.append(8, '\0');
-  return out;
-}
-
-std::string cacheToCsv(std::string_view cache) {
-  CapturingConsole console;
-  CacheDocument document(console);
-  if (!document.loadCacheBytes(cache)) {
-    std::abort();
-  }
-  document.decodeRecords();
-  StringSink sink;
-  document.formatCsv(sink);
-  return sink.bytes();
-}
-
-std::string csvToCache(std::string_view csv) {
-  CapturingConsole console;
-  CacheDocument document(console);
-  if (!document.loadCsvBytes(csv)) {
-    std::abort();
-  }
-  document.rebuildHeader();
-  StringSink sink;
-  document.formatCache(sink);
-  return sink.bytes();
+  return out.append(8, '\0');
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   buildCatalogue();
-  Bytes bytes(data, size);
+  Bytes in{data, data + size};
   const auto& layouts = formatCatalogue().definitions();
-  const std::string cache = makeCache(bytes, layouts[bytes.byte() % layouts.size()]);
-  const std::string csv = cacheToCsv(cache);
-  const std::string cacheAgain = csvToCache(csv);
-  if (cacheAgain != cache || cacheToCsv(cacheAgain) != csv) {
+  const std::string cache = makeCache(in, layouts[in.byte() % layouts.size()]);
+  CapturingConsole console;
+  CacheDocument toCsv(console), toCache(console);
+  StringSink csv, cacheAgain;
+  if (!toCsv.loadCacheBytes(cache)) {
+    std::abort();
+  }
+  toCsv.decodeRecords();
+  toCsv.formatCsv(csv);
+  if (!toCache.loadCsvBytes(csv.bytes())) {
+    std::abort();
+  }
+  toCache.rebuildHeader();
+  toCache.formatCache(cacheAgain);
+  if (cacheAgain.bytes() != cache) {
     std::abort();
   }
   return 0;

@@ -10,7 +10,7 @@ seconds=${1:-60}
 work=${2:-$(mktemp -d)}
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
-for target in cache csv round_trip; do
+for target in convert round_trip; do
   binary=build/fuzz/tests/fuzz/fuzz_$target
   mkdir -p "$work/$target"
   echo "== fuzz_$target: replaying the corpus"

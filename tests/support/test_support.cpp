@@ -5,25 +5,22 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <random>
 
 #include "app/byte_sink.h"
+#include "app/driver.h"
 #include "cachefile/coding.h"
 #include "catalogue/catalogue.h"
 
 namespace cachesift::testing {
 
+namespace fs = std::filesystem;
+
 std::string bytes(std::initializer_list<int> values) {
-  std::string out;
-  for (int value : values) {
-    out.push_back(static_cast<char>(value));
-  }
-  return out;
+  return std::string(values.begin(), values.end());
 }
 
 std::string word(std::uint32_t value) {
@@ -34,11 +31,8 @@ std::string word(std::uint32_t value) {
 
 std::string header(std::string_view signature, std::uint32_t word1, std::string_view tag,
                    std::uint32_t recordBytes, std::uint32_t word4) {
-  // Both codes are exactly four bytes: short ones are filled with zero bytes.
   const auto four = [](std::string_view code) {
-    std::string padded(code.substr(0, 4));
-    padded.resize(4, '\0');
-    return padded;
+    return std::string(code).append(4, '\0').substr(0, 4);
   };
   return four(signature) + word(word1) + four(tag) + word(recordBytes) + word(word4);
 }
@@ -52,46 +46,62 @@ const std::string kWorkedCsv =
     "ItemID,Entry Size,Item Name,InventorySlot,\r\n"
     "25,15,\"Blue Lamp\",13,\r\n";
 
-std::string cacheToCsv(std::string_view cacheBytes, std::string* csv) {
+Converted cacheToCsv(std::string_view cache) {
   buildCatalogue();
-  Conversion conversion;
-  if (conversion.document.loadCacheBytes(cacheBytes)) {
-    conversion.document.decodeRecords();
-    StringSink sink;
-    conversion.document.formatCsv(sink);
-    if (csv != nullptr) {
-      *csv = sink.bytes();
-    }
+  Conversion c;
+  StringSink sink;
+  if (c.document.loadCacheBytes(cache)) {
+    c.document.decodeRecords();
+    c.document.formatCsv(sink);
   }
-  return conversion.console.text();
+  return {c.console.text(), sink.bytes()};
 }
 
-std::string csvToCache(std::string_view csvBytes, std::string* cache) {
+Converted csvToCache(std::string_view csv) {
   buildCatalogue();
-  Conversion conversion;
-  if (conversion.document.loadCsvBytes(csvBytes)) {
-    conversion.document.rebuildHeader();
-    StringSink sink;
-    conversion.document.formatCache(sink);
-    if (cache != nullptr) {
-      *cache = sink.bytes();
-    }
+  Conversion c;
+  StringSink sink;
+  if (c.document.loadCsvBytes(csv)) {
+    c.document.rebuildHeader();
+    c.document.formatCache(sink);
   }
-  return conversion.console.text();
+  return {c.console.text(), sink.bytes()};
 }
 
-std::string readFile(const std::filesystem::path& path) {
+const std::vector<FormatDefinition>& layouts() {
+  buildCatalogue();
+  return formatCatalogue().definitions();
+}
+
+std::string readFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void writeFile(const std::filesystem::path& path, std::string_view content) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(content.data(), static_cast<std::streamsize>(content.size()));
+void writeFiles(const fs::path& root, const Files& files) {
+  for (const auto& [name, content] : files) {
+    fs::create_directories((root / name).parent_path());
+    if (!name.ends_with('/')) {
+      std::ofstream(root / name, std::ios::binary) << content;
+    }
+  }
+}
+
+Files readFiles(const fs::path& root) {
+  Files files;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    const std::string name = entry.path().lexically_relative(root).string();
+    if (!entry.is_directory()) {
+      files[name] = readFile(entry.path());
+    } else if (fs::is_empty(entry.path())) {
+      files[name + "/"] = "";
+    }
+  }
+  return files;
 }
 
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "cachesift-XXXXXX").string();
+  std::string pattern = (fs::temp_directory_path() / "cachesift-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) {
     std::abort();
   }
@@ -100,18 +110,8 @@ TempDir::TempDir() {
 
 TempDir::~TempDir() {
   std::error_code ignored;
-  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                               std::filesystem::perm_options::add, ignored);
-  std::filesystem::remove_all(path_, ignored);
-}
-
-std::vector<std::string> TempDir::list() const {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(path_)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
+  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
+  fs::remove_all(path_, ignored);
 }
 
 namespace {
@@ -119,48 +119,37 @@ namespace {
 std::string shellQuote(std::string_view text) {
   std::string quoted = "'";
   for (char c : text) {
-    if (c == '\'') {
-      quoted += "'\\''";
-    } else {
-      quoted += c;
-    }
+    quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
   }
   return quoted + "'";
 }
 
-// The command that starts the tool: CACHESIFT_TOOL when set (for instance
-// "wine /path/cachesift.exe"), else the executable this build made.
-std::string toolCommand() {
-  const char* tool = std::getenv("CACHESIFT_TOOL");
-  return tool != nullptr && *tool != '\0' ? tool : shellQuote(CACHESIFT_EXE);
-}
-
 }  // namespace
 
-RunResult runTool(const std::filesystem::path& directory, const std::vector<std::string>& args,
-                  std::string_view prefix, std::string_view tool) {
+std::string runTool(const fs::path& directory, const std::vector<std::string>& args,
+                    std::string_view prefix, std::string_view tool) {
+  // CACHESIFT_TOOL (for instance "wine .../cachesift.exe") or this build's tool.
+  const char* chosen = std::getenv("CACHESIFT_TOOL");
   std::string command = "cd " + shellQuote(directory.string()) + " && " + std::string(prefix) +
-                        " " + (tool.empty() ? toolCommand() : std::string(tool));
+                        " " +
+                        (!tool.empty()                       ? std::string(tool)
+                         : chosen != nullptr && *chosen != 0 ? std::string(chosen)
+                                                             : shellQuote(CACHESIFT_EXE));
   for (const std::string& arg : args) {
     command += " " + shellQuote(arg);
   }
-  command += " </dev/null";
-  RunResult result;
-  std::FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) {
-    return result;
-  }
+  std::string output;
+  std::FILE* pipe = ::popen((command + " </dev/null").c_str(), "r");
   char buffer[4096];
-  std::size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-    result.output.append(buffer, got);
+  for (std::size_t got;
+       pipe != nullptr && (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+    output.append(buffer, got);
   }
-  const int status = ::pclose(pipe);
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  // The tool always ends with 0; anything else is a crash, or a runner such
-  // as valgrind reporting an error.
-  EXPECT_EQ(result.exitCode, 0) << command;
-  return result;
+  const int status = pipe != nullptr ? ::pclose(pipe) : -1;
+  // The tool always ends with 0; anything else is a crash, or a runner such as
+  // valgrind reporting an error.
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << command;
+  return output;
 }
 
 bool toolIsWindows() {
@@ -168,16 +157,11 @@ bool toolIsWindows() {
   return windows != nullptr && std::string_view(windows) == "1";
 }
 
-std::string consoleText(std::string_view text) {
-  if (!toolIsWindows()) {
-    return std::string(text);
-  }
+std::string console(std::string_view afterBanner) {
   std::string out;
-  for (char c : text) {
-    if (c == '\n') {
-      out += '\r';
-    }
-    out += c;
+  for (char c : std::string(kBanner) + std::string(afterBanner)) {
+    // Windows' standard output is in text mode: a line feed arrives as CR LF.
+    out += c == '\n' && toolIsWindows() ? "\r\n" : std::string(1, c);
   }
   return out;
 }

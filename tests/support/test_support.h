@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <initializer_list>
+#include <map>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,7 +14,7 @@
 
 namespace cachesift::testing {
 
-// Bytes from a list of byte values, for binary literals that hold zeros.
+// Bytes from byte values, for binary literals that hold zeros.
 std::string bytes(std::initializer_list<int> values);
 // The four little-endian bytes of a word.
 std::string word(std::uint32_t value);
@@ -27,19 +29,33 @@ extern const std::string kWorkedCsv;
 
 // A document with its console captured.
 struct Conversion {
-  Conversion() : document(console) {}
   CapturingConsole console;
-  CacheDocument document;
+  CacheDocument document{console};
 };
 
-// Runs the whole cache-to-CSV conversion in memory; `csv` gets the file's
-// bytes and the result is the console text.
-std::string cacheToCsv(std::string_view cacheBytes, std::string* csv = nullptr);
-// The same for CSV to cache.
-std::string csvToCache(std::string_view csvBytes, std::string* cache = nullptr);
+// A whole conversion in memory: the console text, and the file written
+// (empty when a step refused the input).
+struct Converted {
+  std::string console;
+  std::string file;
+  bool operator==(const Converted&) const = default;
+  friend std::ostream& operator<<(std::ostream& out, const Converted& c) {
+    return out << "console: " << c.console << "file: " << c.file;
+  }
+};
+Converted cacheToCsv(std::string_view cache);
+Converted csvToCache(std::string_view csv);
+
+// The built-in layouts.
+const std::vector<FormatDefinition>& layouts();
 
 std::string readFile(const std::filesystem::path& path);
-void writeFile(const std::filesystem::path& path, std::string_view bytes);
+
+// The files of a directory tree by relative path; an empty directory is
+// listed with a trailing "/" and no content.
+using Files = std::map<std::string, std::string>;
+void writeFiles(const std::filesystem::path& root, const Files& files);
+Files readFiles(const std::filesystem::path& root);
 
 // A fresh directory under the system's temporary directory, removed with the
 // object.
@@ -50,35 +66,23 @@ class TempDir {
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
   const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path operator/(std::string_view name) const { return path_ / name; }
-  // The names of the files in it, sorted.
-  std::vector<std::string> list() const;
 
  private:
   std::filesystem::path path_;
 };
 
-// The result of running the real executable.
-struct RunResult {
-  std::string output;  // standard output
-  int exitCode = -1;
-};
+// Runs the tool under test in `directory` and gives its standard output; it
+// must end with exit code 0. `prefix` goes before the command in the shell
+// (e.g. "ulimit -f 4;"); `tool` replaces the tool's command when given.
+std::string runTool(const std::filesystem::path& directory, const std::vector<std::string>& args,
+                    std::string_view prefix = "", std::string_view tool = "");
 
-// Runs the built tool in `directory` with the given arguments. `prefix` is
-// put before the command in the shell, e.g. "ulimit -f 1;"; `tool`, when
-// given, is the command to run instead of the tool under test.
-RunResult runTool(const std::filesystem::path& directory, const std::vector<std::string>& args,
-                  std::string_view prefix = "", std::string_view tool = "");
-
-// The executable this build made.
-inline constexpr std::string_view kBuiltTool = CACHESIFT_EXE;
-
-// Whether the tool under test is the Windows build (run under Wine):
-// CACHESIFT_WINDOWS=1, set together with CACHESIFT_TOOL.
+// Whether the tool under test is the Windows build, run under Wine
+// (CACHESIFT_WINDOWS=1, set together with CACHESIFT_TOOL).
 bool toolIsWindows();
 
-// What the tool prints to its console for the given text: on Windows,
-// standard output is in text mode and a line feed arrives as CR LF.
-std::string consoleText(std::string_view text);
+// The console text of a run: the banner, then `afterBanner`, with CR LF line
+// ends where the tool is the Windows build.
+std::string console(std::string_view afterBanner);
 
 }  // namespace cachesift::testing

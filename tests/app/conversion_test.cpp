@@ -1,0 +1,57 @@
+// Whole conversions in memory: exact bytes for known inputs, and round trips.
+#include <gtest/gtest.h>
+
+#include "samples/sample_maker.h"
+#include "support/test_support.h"
+
+namespace cachesift::testing {
+namespace {
+
+TEST(Conversion, WorkedExampleBothWays) {
+  EXPECT_EQ(cacheToCsv(kWorkedCache),
+            (Converted{"Signature matches itemnamecache.wdb\n1 records loaded.\n", kWorkedCsv}));
+  EXPECT_EQ(csvToCache(kWorkedCsv),
+            (Converted{"Signature matches itemnamecache.wdb\n3 records loaded.\n", kWorkedCache}));
+}
+
+// One record of every layout, console and CSV, against layouts.txt (LF line
+// ends there): it pins every layout's signature, file name, column names and
+// field types. The CSV comes back as the same cache.
+TEST(Conversion, EveryLayoutAsInLayoutsTxt) {
+  std::string all;
+  std::uint32_t seed = 100;
+  for (const FormatDefinition& layout : layouts()) {
+    const std::string cache = samples::makeCache(layout, 1, seed++);
+    const Converted csv = cacheToCsv(cache);
+    all += csv.console + csv.file;
+    EXPECT_EQ(csvToCache(csv.file).file, cache) << layout.fileName;
+  }
+  for (std::size_t crlf; (crlf = all.find("\r\n")) != std::string::npos;) {
+    all.erase(crlf, 1);
+  }
+  EXPECT_EQ(all, readFile(CACHESIFT_TESTS_DIR "/app/layouts.txt"));
+}
+
+// Well-formed caches of every layout with many random records come back byte
+// for byte through CSV.
+TEST(Conversion, RandomCachesRoundTrip) {
+  for (const FormatDefinition& layout : layouts()) {
+    for (std::uint32_t seed : {11u, 12u, 13u}) {
+      SCOPED_TRACE(layout.fileName + " seed " + std::to_string(seed));
+      const std::string cache = samples::makeCache(layout, 300, seed);
+      ASSERT_EQ(csvToCache(cacheToCsv(cache).file).file, cache);
+    }
+  }
+}
+
+TEST(Samples, AreTheGeneratorsOutput) {
+  std::uint32_t seed = 1;
+  for (const FormatDefinition& layout : layouts()) {
+    EXPECT_EQ(readFile(std::string(CACHESIFT_SAMPLES_DIR) + "/" + layout.fileName),
+              samples::makeCache(layout, 12, seed++))
+        << layout.fileName;
+  }
+}
+
+}  // namespace
+}  // namespace cachesift::testing

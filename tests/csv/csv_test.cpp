@@ -1,0 +1,178 @@
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <random>
+
+#include "app/byte_sink.h"
+#include "csv/csv_reader.h"
+#include "support/test_support.h"
+
+namespace cachesift::testing {
+namespace {
+
+TEST(SplitCsvLine, DividesCellsByTheQuoteAndCommaRule) {
+  const std::pair<std::string, TextRow> cases[] = {
+      {"1,\"x,y\",2,", {"1", "x,y", "2"}},
+      {"1,2", {"1"}},
+      {"1,2,", {"1", "2"}},
+      {"\"abc,1,", {}},
+      {"", {}},
+      {",,", {"", ""}},
+      {",\"a,b\",", {"", "a,b"}},
+      {" a , b ,", {" a ", " b "}},
+      {"\"\",x\"y,\"a\"b\",", {"", "x\"y", "a\"b"}},
+      {"a\"\",b,", {"a\"\"", "b"}},
+      {"\"a\",b\",", {"a", "b\""}},
+      {std::string("1,2\0,3,", 7), {"1"}},
+      {std::string("\0a,", 3), {}},
+  };
+  for (const auto& [line, cells] : cases) {
+    EXPECT_EQ(splitCsvLine(line), cells) << line;
+  }
+}
+
+TEST(SplitCsvRows, LineEndsCarriageReturnsAndEndOfFile) {
+  const std::string longCell(50000, 'q');
+  const std::pair<std::string, std::vector<TextRow>> cases[] = {
+      {"a,\r\nb,\r\n", {{"a"}, {"b"}}},
+      {"a,\nb,", {{"a"}, {"b"}}},
+      {"a,\n\n", {{"a"}, {}}},
+      {"a\r,b,\r", {{"a\r", "b"}}},
+      {"a,\n\"x\x1Ay\",z,\nb,\n", {{"a"}, {}}},
+      {"a,\n\x1A"
+       "b,\n",
+       {{"a"}}},
+      {"", {}},
+      {"a,\n\"" + longCell + "\",\nb,\n", {{"a"}, {longCell}, {"b"}}},
+  };
+  for (const auto& [file, rows] : cases) {
+    EXPECT_EQ(splitCsvRows(file), rows) << file.substr(0, 20);
+  }
+}
+
+TEST(CsvReader, FirstRowNamesTheLayout) {
+  const std::string match = "Signature matches itemnamecache.wdb\n";
+  const std::string noMatch = "Header does not match any known WDB file.\n";
+  const std::string bom = "\xEF\xBB\xBF";
+  struct Case {
+    std::string csv;
+    std::string console;
+    std::vector<TextRow> rows;  // as loaded
+  };
+  const Case cases[] = {
+      {bom + "BDNW,7,\n", match + "1 records loaded.\n", {{"BDNW", "7"}}},
+      {bom + "\"BDNW\",7,\n", noMatch, {{"\"BDNW\"", "7"}}},
+      {"BDNWX,7,\n" + bom + "a,\n", match + "2 records loaded.\n", {{"BDNWX", "7"}, {bom + "a"}}},
+      {"BDN,7,\n", noMatch, {{"BDN", "7"}}},
+      {"bdnw,7,\n", noMatch, {{"bdnw", "7"}}},
+      {"\"BDNW\",7,\n", match + "1 records loaded.\n", {{"BDNW", "7"}}},
+      {"", noMatch, {}},
+      {"\n", noMatch, {{}}},
+      {"BDNW\nBDNW,7,\n", noMatch, {{}}},
+      {"\x1A"
+       "BDNW,\n",
+       noMatch,
+       {}},
+  };
+  layouts();  // builds the catalogue
+  for (const Case& test : cases) {
+    Conversion c;
+    EXPECT_EQ(c.document.loadCsvBytes(test.csv), test.console.starts_with(match)) << test.csv;
+    EXPECT_EQ(c.console.text(), test.console) << test.csv;
+    EXPECT_EQ(c.document.rows, test.rows) << test.csv;
+  }
+}
+
+TEST(RebuildHeader, ConvertsCellsAndFillsMissingOnes) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"BDNW,7,abcd,8,1,", header("BDNW", 7, "abcd", 8, 1)},
+      {"BDNW, 12,12abc,-1,abc,", header("BDNW", 12, "12ab", 0xFFFFFFFF, 0)},
+      {"BDNW,4294967295,ab,+8,007,extra,", header("BDNW", 0xFFFFFFFF, "ab", 8, 7)},
+      {"BDNW,", header("BDNW", 0, "", 0, 0)},
+      {"BDNW,5,,", header("BDNW", 5, "", 0, 0)},
+  };
+  for (const auto& [firstLine, headerBytes] : cases) {
+    EXPECT_EQ(csvToCache(firstLine + "\n").file, headerBytes + std::string(8, '\0')) << firstLine;
+  }
+}
+
+TEST(CsvWriter, HeaderWordsAndEveryCellOfACreature) {
+  EXPECT_EQ(cacheToCsv(header("NDRW", 0xFFFFFFFF, bytes({'a', 0, 'b', 'c'}), 0x80000000, 5)).file,
+            "NDRW,-1,a,-2147483648,5,\r\nColumn 1,Column 2,Column 3,Column 4,\r\n");
+  std::string record = word(7) + word(60) + "Grey Owl" + '\0' + "%d %s" + '\0' + "a\nb" + '\0' +
+                       "say \"hi\", ok" + '\0' + '\0' + '\0' + word(0xFFFFFFFF);
+  for (std::uint32_t i = 1; i < 10; ++i) {
+    record += word(i);
+  }
+  record += word(std::bit_cast<std::uint32_t>(-2.5f)) + word(std::bit_cast<std::uint32_t>(1e10f));
+  const std::string csv =
+      cacheToCsv(header("BOMW", 0, "en\nU", 76, 0) + record + bytes({0xC8})).file;
+  EXPECT_EQ(csv.substr(0, 20), "BOMW,0,en\r\nU,76,0,\r\n");
+  EXPECT_EQ(csv.substr(csv.find("\r\n", 20) + 2),
+            "7,60,\"Grey Owl\",\"%d %s\",\"a\r\nb\",\"say \"hi\", ok\",\"\",\"\","
+            "4294967295,1,2,3,4,5,6,7,8,9,-2.500000,10000000000.000000,200,\r\n");
+}
+
+TEST(CsvWriter, LongTextsAreWrittenWhole) {
+  const std::string text(100000, 'x');
+  EXPECT_EQ(cacheToCsv(header("XTIW", 0, "", 4, 0) + word(1) + word(4) + text + '\0').file,
+            "XTIW,0,,4,0,\r\nEntryID,Entry Size,Text,\r\n1,4,\"" + text + "\",\r\n");
+}
+
+// Writes one record of a made-up layout with the given field types.
+std::string formatRecords(const std::vector<int>& types, const std::vector<std::uint32_t>& slots) {
+  FormatDefinition d;
+  d.startLayout("made.wdb", "MADE");
+  for (int type : types) {
+    d.addField(static_cast<std::uint8_t>(type), type == FT_SIGNED ? "100%d" : "");
+  }
+  Conversion c;
+  c.document.definition = &d;
+  for (std::size_t i = 0; i < slots.size(); i += types.size()) {
+    c.document.records.emplace_back();
+    std::copy_n(slots.begin() + static_cast<std::ptrdiff_t>(i), types.size(),
+                c.document.records.back().slots.begin());
+  }
+  StringSink sink;
+  c.document.formatCsv(sink);
+  return sink.bytes();
+}
+
+TEST(CsvWriter, EveryFieldRule) {
+  EXPECT_EQ(formatRecords({FT_UNSIGNED, FT_SIGNED, FT_FLOAT, FT_FLOAT, FT_FLOAT, FT_FLOAT,
+                           FT_BITS16, FT_BITS32, FT_BYTE, 0},
+                          {0xFFFFFFFF, 0xFFFFFFFF, 0x7FC00000, 0xFFC00000, 0x7F800000, 0xFF800000,
+                           0xFFFF0000, 0xFFFF0000, 0x00012345, 0x80000000}),
+            ",0,,0,0,\r\n"
+            "Column 1,100%d,Column 3,Column 4,Column 5,Column 6,Column 7,Column 8,Column 9,"
+            "Column 10,\r\n"
+            "4294967295,-1,nan,-nan,inf,-inf,0000000000000000,11111111111111110000000000000000,"
+            "74565,2147483648,\r\n");
+}
+
+TEST(CsvWriter, FloatsPrintAsPrintfPrintsThem) {
+  std::vector<std::uint32_t> bits;
+  for (float value : {0.0f, -0.0f, 1.5f, 0.1f, 0.0078125f, 0.0000001f, 123456.789f, 3.4028235e38f,
+                      -3.4028235e38f, 1e-45f, 16777217.0f, 2.5e-7f}) {
+    bits.push_back(std::bit_cast<std::uint32_t>(value));
+  }
+  std::mt19937 random(7);
+  while (bits.size() < 20000) {
+    const std::uint32_t value = static_cast<std::uint32_t>(random());
+    if (std::isfinite(std::bit_cast<float>(value))) {
+      bits.push_back(value);
+    }
+  }
+  std::string expected = ",0,,0,0,\r\nColumn 1,\r\n";
+  for (std::uint32_t value : bits) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%f,\r\n", static_cast<double>(std::bit_cast<float>(value)));
+    expected += text;
+  }
+  EXPECT_EQ(formatRecords({FT_FLOAT}, bits), expected);
+}
+
+}  // namespace
+}  // namespace cachesift::testing
