@@ -104,6 +104,28 @@ TEST(EndToEnd, PathsWithDirectoriesSpacesAndUpperCase) {
   }
 }
 
+// Folder and file names in Cyrillic, Chinese, with an accent and an emoji:
+// on Windows they reach the tool and every file function in UTF-16. Wine
+// takes the Linux names in the locale's character set, which must be UTF-8.
+TEST(EndToEnd, NamesBeyondAsciiInBothDirections) {
+  TempDir dir;
+  const std::string_view utf8 = toolIsWindows() ? "LC_ALL=C.UTF-8" : "";
+  for (const std::string name : {"Пример", "中文", "Café ☕"}) {
+    SCOPED_TRACE(name);
+    fs::create_directory(dir / name);
+    writeFile(dir / name / "itemnamecache.wdb", kWorkedCache);
+    EXPECT_EQ(runTool(dir.path(), {name + "/itemnamecache.wdb"}, utf8).output,
+              console(kNameLoaded));
+    fs::rename(dir / name / "itemnamecache.wdb.csv", dir / name / (name + ".csv"));
+    fs::remove(dir / name / "itemnamecache.wdb");
+    EXPECT_EQ(runTool(dir.path(), {name + "/" + name + ".csv"}, utf8).output,
+              console(kNameCsvLoaded));
+    EXPECT_EQ(readFile(dir / name / (name + ".csv")), kWorkedCsv);
+    EXPECT_EQ(readFile(dir / name / "itemnamecache.wdb"), kWorkedCache);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / name), fs::directory_iterator()), 2);
+  }
+}
+
 TEST(EndToEnd, OutputToAFileKeepsItsOrder) {
   TempDir dir;
   writeFile(dir / "itemnamecache.wdb", kWorkedCache);
