@@ -3,8 +3,9 @@
 #   1. unit and end-to-end tests (debug build);
 #   2. the same under AddressSanitizer and UndefinedBehaviorSanitizer;
 #   3. the end-to-end tests under valgrind's memcheck (errors and leaks fail);
-#   4. the Windows build, cross-built, with the end-to-end tests run against
-#      cachesift.exe under Wine, and both packages;
+#   4. the Windows build, cross-built, with its version resource checked and
+#      the end-to-end tests run against cachesift.exe under Wine, and both
+#      packages;
 #   5. the fuzz targets: seed corpus replay and FUZZ_SECONDS (60) each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -40,6 +41,16 @@ CACHESIFT_TOOL="valgrind -q --error-exitcode=99 --leak-check=full --errors-for-l
 step "cachesift.exe under Wine"
 cmake --preset windows
 cmake --build --preset windows
+
+step "Version resource of cachesift.exe"
+version=$(sed -n 's/^project(cachesift VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
+resource=$(x86_64-w64-mingw32-windres -i build/windows/cachesift.exe -O rc)
+for value in '"ProductName", "cachesift"' '"FileDescription", "cachesift: ' \
+             "\"FileVersion\", \"$version\"" "\"ProductVersion\", \"$version\"" \
+             '"LegalCopyright", "Copyright (c) ' '"Comments", "Free software under the MIT License'; do
+  grep -qF "VALUE $value" <<<"$resource" || { echo "cachesift.exe lacks VALUE $value"; exit 1; }
+done
+echo "cachesift.exe carries version $version, its description, copyright and license"
 export WINEPREFIX="$PWD/build/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "Setting up the Wine prefix (once)"

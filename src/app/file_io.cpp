@@ -18,12 +18,40 @@
 namespace cachesift {
 namespace {
 
+#ifdef _WIN32
+// Paths are UTF-8 inside the tool; Windows' file functions take them as
+// UTF-16, which reaches every name whatever the system's code page.
+std::wstring widePath(std::string_view path) {
+  const int size = static_cast<int>(path.size());
+  std::wstring wide(MultiByteToWideChar(CP_UTF8, 0, path.data(), size, nullptr, 0), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, path.data(), size, wide.data(), static_cast<int>(wide.size()));
+  return wide;
+}
+#endif
+
+// std::fopen, for a UTF-8 path on Windows too. `mode` is ASCII.
+std::FILE* openFile(const std::string& path, const char* mode) {
+#ifdef _WIN32
+  return _wfopen(widePath(path).c_str(), widePath(mode).c_str());
+#else
+  return std::fopen(path.c_str(), mode);
+#endif
+}
+
+void removeFile(const std::string& path) {
+#ifdef _WIN32
+  _wremove(widePath(path).c_str());
+#else
+  std::remove(path.c_str());
+#endif
+}
+
 // Creates a new file for writing, failing if the name is taken, so that two
 // runs never share a temporary file.
 std::FILE* createExclusive(const std::string& path) {
 #ifdef _WIN32
-  const int fd =
-      _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+  const int fd = _wopen(widePath(path).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
+                        _S_IREAD | _S_IWRITE);
   if (fd < 0) {
     return nullptr;
   }
@@ -44,12 +72,39 @@ std::FILE* createExclusive(const std::string& path) {
   return file;
 }
 
-// Replaces `target` by `source`, also when `target` exists.
+// Has the system write the file's content to the disk. Done before the file
+// replaces another, so that a power cut soon after cannot leave the new name
+// pointing to content that was never written.
+bool syncToDisk(std::FILE* file) {
+#ifdef _WIN32
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+  return handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle) != 0;
+#else
+  return ::fsync(::fileno(file)) == 0;
+#endif
+}
+
+// Replaces `target` by `source`, also when `target` exists, and has the
+// change of names reach the disk.
 bool replaceFile(const std::string& source, const std::string& target) {
 #ifdef _WIN32
-  return MoveFileExA(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+  return MoveFileExW(widePath(source).c_str(), widePath(target).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 #else
-  return std::rename(source.c_str(), target.c_str()) == 0;
+  if (std::rename(source.c_str(), target.c_str()) != 0) {
+    return false;
+  }
+  // The new name is an entry of the directory, which is synced for it to
+  // outlast a power cut too. The target holds the new content already, so a
+  // directory that cannot be synced (some file systems refuse) fails nothing.
+  const std::size_t slash = target.find_last_of('/');
+  const std::string directory = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+  const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    ::fsync(fd);
+    ::close(fd);
+  }
+  return true;
 #endif
 }
 
@@ -82,7 +137,7 @@ class FileSink final : public ByteSink {
 }  // namespace
 
 std::optional<InputFile> InputFile::open(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = openFile(path, "rb");
   if (file == nullptr) {
     return std::nullopt;
   }
@@ -178,12 +233,23 @@ ReadStatus readWholeFile(const std::string& path, FileContents& contents) {
   return ReadStatus::kOk;
 }
 
+#ifdef _WIN32
+std::string utf8FromWide(std::wstring_view text) {
+  const int size = static_cast<int>(text.size());
+  std::string utf8(WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr),
+                   '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), size, utf8.data(), static_cast<int>(utf8.size()),
+                      nullptr, nullptr);
+  return utf8;
+}
+#endif
+
 bool writeFileAtomically(const std::string& path, const Producer& produce) {
   // Opening the target for update changes nothing in it, but fails where a
   // plain write would: a read-only or locked file, or a directory. Only a
   // target that does not exist yet may fail to open.
   errno = 0;
-  if (std::FILE* existing = std::fopen(path.c_str(), "r+b")) {
+  if (std::FILE* existing = openFile(path, "r+b")) {
     std::fclose(existing);
   } else if (errno != ENOENT) {
     return false;
@@ -207,11 +273,12 @@ bool writeFileAtomically(const std::string& path, const Producer& produce) {
   FileSink sink(file);
   bool written = produce(sink) && sink.flush();
   written = std::fflush(file) == 0 && written;
+  written = written && syncToDisk(file);
   written = std::fclose(file) == 0 && written;
   if (written && replaceFile(temporary, path)) {
     return true;
   }
-  std::remove(temporary.c_str());
+  removeFile(temporary);
   return false;
 }
 

@@ -65,10 +65,18 @@ using Producer = std::function<bool(ByteSink&)>;
 
 // Writes a file so that it is either complete or not changed at all: the
 // bytes go to a temporary file in the target's directory, which replaces the
-// target only after every write and the close succeeded. On any failure the
+// target only after every write, the flush to the disk and the close
+// succeeded; the replacement is flushed to the disk too. On any failure the
 // temporary file is removed, an existing target is left as it was and the
 // result is false. A target that exists but cannot be opened for writing (a
 // read-only or locked file) is refused, as an ordinary write would be.
 bool writeFileAtomically(const std::string& path, const Producer& produce);
+
+#ifdef _WIN32
+// The UTF-8 form of a UTF-16 text from Windows, such as a command-line
+// argument: paths are UTF-8 inside the tool, and the functions above hand
+// them to Windows as UTF-16 again. A lone surrogate becomes U+FFFD.
+std::string utf8FromWide(std::wstring_view text);
+#endif
 
 }  // namespace cachesift

@@ -73,6 +73,14 @@ const Case kCases[] = {
     {"ro/names.csv=CSV|ro:555", "ro/names.csv", kNameCsvLoaded + kWdbWriteError},
     {"itemnamecache.wdb=CACHE|itemnamecache.wdb.csv=old|itemnamecache.wdb.csv:444",
      "itemnamecache.wdb", kNameLoaded + kCsvWriteError},
+    // Names beyond ASCII: on Windows they reach the tool and every file
+    // function in UTF-16.
+    {"Пример/itemnamecache.wdb=CACHE", "Пример/itemnamecache.wdb", kNameLoaded,
+     "Пример/itemnamecache.wdb.csv=CSV"},
+    {"Пример/Пример.csv=CSV", "Пример/Пример.csv", kNameCsvLoaded,
+     "Пример/itemnamecache.wdb=CACHE"},
+    {"中文/中文.csv=CSV", "中文/中文.csv", kNameCsvLoaded, "中文/itemnamecache.wdb=CACHE"},
+    {"Café ☕/Ünï.wdb=CACHE", "Café ☕/Ünï.wdb", kNameLoaded, "Café ☕/Ünï.wdb.csv=CSV"},
     // The last three characters choose the direction, in any letter case.
     {"", "wdb", ""},
     {"", "CSV", ""},

@@ -130,11 +130,12 @@ std::string runTool(const fs::path& directory, const std::vector<std::string>& a
                     std::string_view prefix, std::string_view tool) {
   // CACHESIFT_TOOL (for instance "wine .../cachesift.exe") or this build's tool.
   const char* chosen = std::getenv("CACHESIFT_TOOL");
+  const std::string run = !tool.empty()                       ? std::string(tool)
+                          : chosen != nullptr && *chosen != 0 ? std::string(chosen)
+                                                              : shellQuote(CACHESIFT_EXE);
+  // Wine takes Linux file names in the locale's character set: UTF-8 then.
   std::string command = "cd " + shellQuote(directory.string()) + " && " + std::string(prefix) +
-                        " " +
-                        (!tool.empty()                       ? std::string(tool)
-                         : chosen != nullptr && *chosen != 0 ? std::string(chosen)
-                                                             : shellQuote(CACHESIFT_EXE));
+                        (toolIsWindows() ? " LC_ALL=C.UTF-8 " : " ") + run;
   for (const std::string& arg : args) {
     command += " " + shellQuote(arg);
   }
