@@ -139,10 +139,24 @@ bool CacheDocument::loadCsvBytes(std::string_view fileBytes) {
     return false;
   }
   definition = match;
+  // The cache writer fills missing cells and drops extra ones without a word;
+  // say so, as a row's cells have moved or been lost on the way.
+  std::size_t unevenRows = 0;
+  for (std::size_t r = 2; r < read.size(); ++r) {
+    const std::size_t cells = read[r].cellCount();
+    unevenRows += cells != 0 && cells != match->fieldCount;
+  }
   const std::size_t count = read.size();
   rows.insert(rows.end(), std::make_move_iterator(read.begin()),
               std::make_move_iterator(read.end()));
   console.print(std::to_string(count) + " records loaded.\n");
+  if (unevenRows > 0) {
+    console.print("WARNING: " + std::to_string(unevenRows) +
+                  " record rows do not have the layout's " + std::to_string(match->fieldCount) +
+                  " cells;\n"
+                  "         missing cells are written as 0 or empty text, extra cells are "
+                  "dropped.\n");
+  }
   return true;
 }
 
