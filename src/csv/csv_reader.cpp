@@ -139,8 +139,9 @@ bool CacheDocument::loadCsvBytes(std::string_view fileBytes) {
     return false;
   }
   definition = match;
-  // The cache writer fills missing cells and drops extra ones without a word;
-  // say so, as a row's cells have moved or been lost on the way.
+  // A record row of another cell count has lost or gained cells on the way
+  // (a text that the CSV form cannot carry, a lost comma); the cache writer
+  // fills or drops cells without a word, so say so here.
   std::size_t unevenRows = 0;
   for (std::size_t r = 2; r < read.size(); ++r) {
     const std::size_t cells = read[r].cellCount();
