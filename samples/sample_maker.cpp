@@ -21,9 +21,15 @@ constexpr std::array<std::string_view, 16> kWords = {"Blue Lamp",       "Iron Ke
                                                      "Grey Owl",        "a,b,c",
                                                      "Lantern of Dusk", "Velvet Glove"};
 
+constexpr std::array<std::string_view, 16> kSpreadsheetWords = {
+    "Blue Lamp", "007",          "1e5",          "TRUE",       "=1+1", "Old, Bent Spoon",
+    " Ember ",   "Tin Whistle ", "Crème brûlée", "日本の提灯", "",     "100% Wool",
+    "3/4",       "-12.50",       "#N/A",         "a,b,c"};
+
 class Maker {
  public:
-  explicit Maker(std::uint32_t seed) : random_(seed) {}
+  Maker(std::uint32_t seed, Texts texts)
+      : random_(seed), words_(texts == Texts::kSpreadsheet ? kSpreadsheetWords : kWords) {}
 
   // Plain modulo rather than a distribution: the same bytes from every
   // standard library.
@@ -53,10 +59,11 @@ class Maker {
     return static_cast<float>(static_cast<std::int32_t>(below(2000000)) - 1000000) / 100.0f;
   }
 
-  std::string_view text() { return kWords[below(kWords.size())]; }
+  std::string_view text() { return words_[below(words_.size())]; }
 
  private:
   std::mt19937 random_;
+  const std::array<std::string_view, 16>& words_;
 };
 
 void appendWord(std::string& out, std::uint32_t word) {
@@ -68,8 +75,8 @@ void appendWord(std::string& out, std::uint32_t word) {
 }  // namespace
 
 std::string makeCache(const FormatDefinition& definition, std::uint32_t recordCount,
-                      std::uint32_t seed) {
-  Maker maker(seed);
+                      std::uint32_t seed, Texts texts) {
+  Maker maker(seed, texts);
   WdbHeader header;
   header.signature = wordFromChars(std::string_view(definition.signature.data(), 4));
   header.headerWord1 = 12340;

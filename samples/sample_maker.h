@@ -7,14 +7,23 @@
 
 namespace cachesift::samples {
 
+// Which texts the records hold.
+enum class Texts {
+  // Invented texts with commas, quotes and "%d".
+  kAny,
+  // Texts without a double quote that a spreadsheet may take for numbers,
+  // dates or formulas ("007", "1e5", "TRUE", "=1+1"), with commas, leading or
+  // trailing blanks and non-ASCII UTF-8.
+  kSpreadsheet,
+};
+
 // Makes the bytes of a well-formed cache file of a layout: a header whose
 // recordBytes fits the layout, `recordCount` records and the end marker.
 // The same seed always gives the same bytes. Values are a mix of small and
 // large numbers, negative signed ones, floats of at most two decimals, 1-byte
-// fields, empty texts and invented texts with commas, quotes and "%d", but
-// never what the CSV form cannot carry back (a quote followed by a comma, a
-// line feed, the byte 1A).
+// fields and texts, empty ones included, but never what the CSV form cannot
+// carry back (a quote followed by a comma, a line feed, the byte 1A).
 std::string makeCache(const FormatDefinition& definition, std::uint32_t recordCount,
-                      std::uint32_t seed);
+                      std::uint32_t seed, Texts texts = Texts::kAny);
 
 }  // namespace cachesift::samples

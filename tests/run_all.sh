@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test of the project:
 #   1. unit and end-to-end tests (debug build);
-#   2. the same under AddressSanitizer and UndefinedBehaviorSanitizer;
-#   3. the end-to-end tests under valgrind's memcheck (errors and leaks fail);
-#   4. the Windows build, cross-built, with its version resource checked and
+#   2. the tool's CSV files opened and saved in LibreOffice Calc (headless);
+#   3. the unit and end-to-end tests under AddressSanitizer and
+#      UndefinedBehaviorSanitizer;
+#   4. the end-to-end tests under valgrind's memcheck (errors and leaks fail);
+#   5. the Windows build, cross-built, with its version resource checked and
 #      the end-to-end tests run against cachesift.exe under Wine, and both
 #      packages;
-#   5. the fuzz targets: seed corpus replay and FUZZ_SECONDS (60) each.
+#   6. the fuzz targets: seed corpus replay and FUZZ_SECONDS (60) each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash .ci/setup
@@ -29,7 +31,10 @@ cmake --preset debug
 cmake --build --preset debug
 counted ctest --preset debug
 
-step "The same under AddressSanitizer and UndefinedBehaviorSanitizer"
+step "CSV files through LibreOffice Calc"
+counted build/debug/tests/cachesift_libreoffice_tests
+
+step "Unit and end-to-end tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake --preset asan
 cmake --build --preset asan
 counted ctest --preset asan

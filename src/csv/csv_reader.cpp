@@ -44,30 +44,40 @@ std::size_t findQuotedCellStart(std::string_view text) {
 
 TextRow splitCsvLine(std::string_view line) {
   line = line.substr(0, line.find('\0'));
-  // Every cell is followed by at least one byte of the line that it drops,
-  // so the cells and their zero bytes fit in the line's length: they are
-  // copied into one buffer of that size, cut to what was used at the end.
+  // Every cell but an unquoted last one is followed by at least one byte of
+  // the line that it drops, so the cells and their zero bytes fit in the
+  // line's length plus one: they are copied into one buffer of that size, cut
+  // to what was used at the end.
   TextRow row;
-  row.cells_.resize(line.size());
+  row.cells_.resize(line.size() + 1);
   char* out = row.cells_.data();
   while (!line.empty()) {
     if (line.front() == '"') {
-      const std::size_t close = findQuoteComma(line.substr(1));
-      if (close == std::string_view::npos) {
-        break;
+      std::size_t close = findQuoteComma(line.substr(1));
+      const bool last = close == std::string_view::npos;
+      if (last) {
+        // Spreadsheets write no comma after a line's last cell: a quoted cell
+        // that the line's last byte closes is kept; an unclosed one is not.
+        if (line.size() < 2 || line.back() != '"') {
+          break;
+        }
+        close = line.size() - 2;
       }
       std::memcpy(out, line.data() + 1, close);
       out += close;
       *out++ = '\0';
       ++row.cellCount_;
+      if (last) {
+        break;
+      }
       line.remove_prefix(close + 3);
       continue;
     }
-    // A run of unquoted cells lasts up to the next quoted cell: in it every
-    // comma ends a cell, and becomes the cell's zero byte.
+    // A run of unquoted cells lasts up to the next quoted cell, or to the
+    // line's end: in it every comma ends a cell, and becomes the cell's zero
+    // byte.
     const std::size_t quoted = findQuotedCellStart(line);
-    const std::size_t runEnd =
-        quoted != std::string_view::npos ? quoted : line.rfind(',') + 1;  // 0 without a comma
+    const std::size_t runEnd = quoted != std::string_view::npos ? quoted : line.size();
     const char* in = line.data();
     std::size_t commas = 0;  // a local, so that the loop vectorizes
     for (std::size_t i = 0; i < runEnd; ++i) {
@@ -78,7 +88,13 @@ TextRow splitCsvLine(std::string_view line) {
     row.cellCount_ += commas;
     out += runEnd;
     if (quoted == std::string_view::npos) {
-      break;  // whatever follows the last comma is no cell
+      // Bytes after the last comma are the line's last cell, as spreadsheets
+      // write it; after a trailing comma there is no cell.
+      if (line.back() != ',') {
+        *out++ = '\0';
+        ++row.cellCount_;
+      }
+      break;
     }
     line.remove_prefix(runEnd);
   }
@@ -123,10 +139,25 @@ bool CacheDocument::loadCsvBytes(std::string_view fileBytes) {
     return false;
   }
   definition = match;
+  // A record row of another cell count has lost or gained cells on the way
+  // (a text that the CSV form cannot carry, a lost comma); the cache writer
+  // fills or drops cells without a word, so say so here.
+  std::size_t unevenRows = 0;
+  for (std::size_t r = 2; r < read.size(); ++r) {
+    const std::size_t cells = read[r].cellCount();
+    unevenRows += cells != 0 && cells != match->fieldCount;
+  }
   const std::size_t count = read.size();
   rows.insert(rows.end(), std::make_move_iterator(read.begin()),
               std::make_move_iterator(read.end()));
   console.print(std::to_string(count) + " records loaded.\n");
+  if (unevenRows > 0) {
+    console.print("WARNING: " + std::to_string(unevenRows) +
+                  " record rows do not have the layout's " + std::to_string(match->fieldCount) +
+                  " cells;\n"
+                  "         missing cells are written as 0 or empty text, extra cells are "
+                  "dropped.\n");
+  }
   return true;
 }
 

@@ -82,6 +82,23 @@ TEST(RecordDecoder, DropsACutOffRecordWithoutReadingPastTheBody) {
   }
 }
 
+TEST(RecordDecoder, WarnsOfTextsTheCsvCannotCarry) {
+  const std::string warning =
+      "WARNING: 4 texts hold a double quote before a comma, a line break or the byte 1A;\n"
+      "         they will not come back from the CSV as they are.\n";
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"Blue Lamp", "a,b", "\"x\"", "x\"", "a\r", ""}, ""},
+      {{"say \"hi\", then", "a\nb", "a\x1A", "ok", "\","}, warning}};
+  for (const auto& [texts, expected] : cases) {
+    std::string cache = header("BDNW", 7, "abcd", 8, 1);
+    for (const std::string& text : texts) {
+      cache += nameRecord(25, 15, text);
+    }
+    EXPECT_EQ(cacheToCsv(cache).console,
+              kNameMatch + std::to_string(texts.size()) + " records loaded.\n" + expected);
+  }
+}
+
 TEST(RecordDecoder, StopsAt65535Records) {
   std::string file = header("NDRW", 0, "", 8, 0);
   std::string csv = "NDRW,0,,8,0,\r\nColumn 1,Column 2,Column 3,Column 4,\r\n";

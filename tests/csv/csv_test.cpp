@@ -15,7 +15,13 @@ namespace {
 TEST(SplitCsvLine, DividesCellsByTheQuoteAndCommaRule) {
   const std::pair<std::string, TextRow> cases[] = {
       {"1,\"x,y\",2,", {"1", "x,y", "2"}},
-      {"1,2", {"1"}},
+      {"1,2", {"1", "2"}},
+      {"BDNW", {"BDNW"}},
+      {"1,\"a b\"", {"1", "a b"}},
+      {"1,\"\"", {"1", ""}},
+      {"1,\"a,b", {"1"}},
+      {"\"", {}},
+      {"a,\"b\",c", {"a", "b", "c"}},
       {"1,2,", {"1", "2"}},
       {"\"abc,1,", {}},
       {"", {}},
@@ -25,7 +31,7 @@ TEST(SplitCsvLine, DividesCellsByTheQuoteAndCommaRule) {
       {"\"\",x\"y,\"a\"b\",", {"", "x\"y", "a\"b"}},
       {"a\"\",b,", {"a\"\"", "b"}},
       {"\"a\",b\",", {"a", "b\""}},
-      {std::string("1,2\0,3,", 7), {"1"}},
+      {std::string("1,2\0,3,", 7), {"1", "2"}},
       {std::string("\0a,", 3), {}},
   };
   for (const auto& [line, cells] : cases) {
@@ -39,7 +45,7 @@ TEST(SplitCsvRows, LineEndsCarriageReturnsAndEndOfFile) {
       {"a,\r\nb,\r\n", {{"a"}, {"b"}}},
       {"a,\nb,", {{"a"}, {"b"}}},
       {"a,\n\n", {{"a"}, {}}},
-      {"a\r,b,\r", {{"a\r", "b"}}},
+      {"a\r,b,\r", {{"a\r", "b", "\r"}}},
       {"a,\n\"x\x1Ay\",z,\nb,\n", {{"a"}, {}}},
       {"a,\n\x1A"
        "b,\n",
@@ -70,7 +76,7 @@ TEST(CsvReader, FirstRowNamesTheLayout) {
       {"\"BDNW\",7,\n", match + "1 records loaded.\n", {{"BDNW", "7"}}},
       {"", noMatch, {}},
       {"\n", noMatch, {{}}},
-      {"BDNW\nBDNW,7,\n", noMatch, {{}}},
+      {"BDNW\nBDNW,7,\n", match + "2 records loaded.\n", {{"BDNW"}, {"BDNW", "7"}}},
       {"\x1A"
        "BDNW,\n",
        noMatch,
@@ -83,6 +89,19 @@ TEST(CsvReader, FirstRowNamesTheLayout) {
     EXPECT_EQ(c.console.text(), test.console) << test.csv;
     EXPECT_EQ(c.document.rows, test.rows) << test.csv;
   }
+}
+
+TEST(CsvReader, WarnsOfRecordRowsOfAnotherCellCount) {
+  const std::string loaded = "Signature matches itemnamecache.wdb\n";
+  EXPECT_EQ(csvToCache("BDNW,7,abcd,8,1,\nnames\n25,15,\"a,b\",13\n\n").console,
+            loaded + "4 records loaded.\n");
+  EXPECT_EQ(
+      csvToCache("BDNW,7,abcd,8,1,\nnames\n25,15,\"a\",13,9,\n25,15,\"a\"\n"
+                 "25,15,\"a\",b\",13,\n25,1,\"\",2,\n")
+          .console,
+      loaded + "6 records loaded.\n" +
+          "WARNING: 3 record rows do not have the layout's 4 cells;\n"
+          "         missing cells are written as 0 or empty text, extra cells are dropped.\n");
 }
 
 TEST(RebuildHeader, ConvertsCellsAndFillsMissingOnes) {

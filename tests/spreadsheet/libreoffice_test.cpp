@@ -1,0 +1,67 @@
+// What a user does: opens the tool's CSV in LibreOffice Calc, saves it as CSV
+// and converts it back. Needs soffice: without it the test fails.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <tuple>
+
+#include "samples/sample_maker.h"
+#include "support/test_support.h"
+
+namespace cachesift::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(LibreOffice, CachesComeBackThroughCalcAndAnEditChangesOnlyItsFields) {
+  TempDir dir;
+  Files in = {{"other.csv", "Name,Price\nLamp,5\n"}};
+  for (const FormatDefinition& layout : layouts()) {
+    in[layout.fileName] = samples::makeCache(layout, 20, 7, samples::Texts::kSpreadsheet);
+    in[layout.fileName + ".csv"] = cacheToCsv(in[layout.fileName]).file;
+  }
+  writeFiles(dir.path() / "in", in);
+  std::string everyColumnText;  // column/format pairs; 2 is Text
+  for (std::size_t column = 1; column <= kMaxFields; ++column) {
+    everyColumnText += std::to_string(column) + "/2/";
+  }
+  // Import: comma, double quote, UTF-8, from line 1, the column formats,
+  // quoted fields as text. Save: the same, with text cells quoted where
+  // needed, or all of them.
+  for (const std::string& formats : {std::string(), everyColumnText}) {
+    const fs::path out = dir.path() / (formats.empty() ? "standard" : "text");
+    const std::string command =
+        "cd '" + dir.path().string() + "' && soffice -env:UserInstallation=file://" +
+        dir.path().string() + "/profile --headless --infilter='CSV:44,34,76,1," + formats +
+        ",0,true' --convert-to 'csv:Text - txt - csv (StarCalc):44,34,76,1,,0," +
+        (formats.empty() ? "false" : "true") + ",true,true' --outdir '" + out.string() +
+        "' in/*.csv >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    EXPECT_EQ(runTool(out, {"other.csv"}), console("Header does not match any known WDB file.\n"
+                                                   "There was an error loading the CSV.\n"));
+    EXPECT_EQ(readFiles(out).size(), 10u);  // nothing written for it
+    for (const FormatDefinition& layout : layouts()) {
+      runTool(out, {layout.fileName + ".csv"});
+      EXPECT_EQ(readFile(out / layout.fileName), in[layout.fileName]) << out / layout.fileName;
+    }
+  }
+  // A text and a number of the first record, edited in the saved file.
+  const auto firstRecord = [](const std::string& csv) {
+    const std::size_t start = csv.find('\n', csv.find('\n') + 1) + 1;
+    return std::pair(start, csv.find(',', csv.find(',', start) + 1) + 1);  // after id and size
+  };
+  const fs::path saved = dir.path() / "standard" / "itemnamecache.wdb.csv";
+  std::string edited = readFile(saved);
+  auto [start, text] = firstRecord(edited);
+  writeFiles(saved.parent_path(),
+             {{saved.filename().string(),
+               edited.replace(text, edited.find('\n', start) - text, "\"Pink, Lamp\",77")}});
+  runTool(saved.parent_path(), {saved.filename().string()});
+  std::string expected = in["itemnamecache.wdb.csv"];
+  std::tie(start, text) = firstRecord(expected);
+  expected.replace(text, expected.find('\r', start) - text, "\"Pink, Lamp\",77,");
+  EXPECT_EQ(cacheToCsv(readFile(dir.path() / "standard" / "itemnamecache.wdb")).file, expected);
+}
+
+}  // namespace
+}  // namespace cachesift::testing
