@@ -89,7 +89,7 @@ const Case kCases[] = {
     {"", "data.wdb.bak", ""},
     {"", "data.wdx", ""},
     {"", "data.csx", ""},
-    {"", "x.wdB\xE9", ""},
+    {"", "x.wdbÉ", ""},
     {"", "a.WdB", kLoadWdbError},
     {"", "awdb", kLoadWdbError},
     {"", "data.Csv", kCannotOpenCsv},
@@ -191,14 +191,13 @@ TEST(EndToEnd, EverySampleConvertsAndComesBack) {
     writeFiles(dir.path(), {{name, original}});
     EXPECT_EQ(runTool(dir.path(), {name}), console(csv.console));
     EXPECT_EQ(readFile(dir.path() / (name + ".csv")), csv.file);
-    // The cache it replaces keeps its permissions.
+    // The cache it replaces keeps its permissions (Windows keeps none).
+    const fs::perms mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read;
     writeFiles(dir.path(), {{name, "old"}});
-    fs::permissions(dir.path() / name,
-                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
+    fs::permissions(dir.path() / name, mode);
     EXPECT_EQ(runTool(dir.path(), {name + ".csv"}), console(csvToCache(csv.file).console));
     EXPECT_EQ(readFile(dir.path() / name), original);
-    EXPECT_EQ(fs::status(dir.path() / name).permissions(),
-              fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
+    EXPECT_TRUE(toolIsWindows() || fs::status(dir.path() / name).permissions() == mode);
   }
 }
 
