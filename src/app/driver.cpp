@@ -3,7 +3,7 @@
 #include <string>
 
 #include "app/cache_document.h"
-#include "app/console.h"
+#include "io/console.h"
 #include "catalogue/catalogue.h"
 
 namespace cachesift {

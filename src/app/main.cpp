@@ -2,9 +2,9 @@
 #include <string>
 #include <vector>
 
-#include "app/console.h"
+#include "io/console.h"
 #include "app/driver.h"
-#include "app/file_io.h"
+#include "io/file_io.h"
 
 namespace {
 

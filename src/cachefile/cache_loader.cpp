@@ -3,8 +3,8 @@
 #include <string>
 
 #include "app/cache_document.h"
-#include "app/console.h"
-#include "app/file_io.h"
+#include "io/console.h"
+#include "io/file_io.h"
 #include "catalogue/catalogue.h"
 
 namespace cachesift {

@@ -4,7 +4,7 @@
 #include <bit>
 
 #include "app/cache_document.h"
-#include "app/file_io.h"
+#include "io/file_io.h"
 #include "cachefile/text_to_float.h"
 #include "csv/text_to_integer.h"
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/console.h"
+#include "io/console.h"
 
 namespace cachesift {
 

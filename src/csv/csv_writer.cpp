@@ -5,7 +5,7 @@
 #include <string>
 
 #include "app/cache_document.h"
-#include "app/file_io.h"
+#include "io/file_io.h"
 
 namespace cachesift {
 namespace {

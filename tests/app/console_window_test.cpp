@@ -2,7 +2,7 @@
 // waits; the Windows code that gathers the inputs is tried by hand.
 #include <gtest/gtest.h>
 
-#include "app/console.h"
+#include "io/console.h"
 
 namespace cachesift {
 namespace {

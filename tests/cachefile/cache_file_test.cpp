@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/byte_sink.h"
+#include "io/byte_sink.h"
 #include "cachefile/cache_writer.h"
 #include "support/test_support.h"
 

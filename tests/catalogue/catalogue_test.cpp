@@ -2,7 +2,7 @@
 // are the rules no built-in layout reaches.
 #include <gtest/gtest.h>
 
-#include "app/console.h"
+#include "io/console.h"
 #include "catalogue/format_definition.h"
 
 namespace cachesift {

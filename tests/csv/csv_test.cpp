@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <random>
 
-#include "app/byte_sink.h"
+#include "io/byte_sink.h"
 #include "csv/csv_reader.h"
 #include "support/test_support.h"
 

@@ -3,9 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/byte_sink.h"
+#include "io/byte_sink.h"
 #include "app/cache_document.h"
-#include "app/console.h"
+#include "io/console.h"
 #include "catalogue/catalogue.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -9,9 +9,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/byte_sink.h"
+#include "io/byte_sink.h"
 #include "app/cache_document.h"
-#include "app/console.h"
+#include "io/console.h"
 #include "cachefile/coding.h"
 #include "catalogue/catalogue.h"
 

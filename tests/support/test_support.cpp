@@ -10,7 +10,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/byte_sink.h"
+#include "io/byte_sink.h"
 #include "app/driver.h"
 #include "cachefile/coding.h"
 #include "catalogue/catalogue.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/cache_document.h"
-#include "app/console.h"
+#include "io/console.h"
 
 namespace cachesift::testing {
 

@@ -1,4 +1,4 @@
-#include "app/console.h"
+#include "io/console.h"
 
 #include <cstdio>
 

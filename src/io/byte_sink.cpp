@@ -1,4 +1,4 @@
-#include "app/byte_sink.h"
+#include "io/byte_sink.h"
 
 namespace cachesift {
 

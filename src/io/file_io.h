@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/byte_sink.h"
+#include "io/byte_sink.h"
 
 namespace cachesift {
 

@@ -1,4 +1,4 @@
-#include "app/file_io.h"
+#include "io/file_io.h"
 
 #include <cerrno>
 #include <new>
