@@ -28,8 +28,7 @@ constexpr std::array<std::string_view, 16> kSpreadsheetWords = {
 
 class Maker {
  public:
-  Maker(std::uint32_t seed, Texts texts)
-      : random_(seed), words_(texts == Texts::kSpreadsheet ? kSpreadsheetWords : kWords) {}
+  Maker(const RandomWords& random, Texts texts) : random_(random), texts_(texts) {}
 
   // Plain modulo rather than a distribution: the same bytes from every
   // standard library.
@@ -59,11 +58,22 @@ class Maker {
     return static_cast<float>(static_cast<std::int32_t>(below(2000000)) - 1000000) / 100.0f;
   }
 
-  std::string_view text() { return words_[below(words_.size())]; }
+  std::string text() {
+    if (texts_ != Texts::kRandomBytes) {
+      return std::string((texts_ == Texts::kSpreadsheet ? kSpreadsheetWords : kWords)[below(16)]);
+    }
+    std::string text;
+    for (std::uint32_t length = below(40); length > 0; --length) {
+      const char c = static_cast<char>(random_());
+      const bool endsCell = c == ',' && !text.empty() && text.back() == '"';
+      text.push_back(c == '\0' || c == '\n' || c == '\x1A' || endsCell ? 'x' : c);
+    }
+    return text;
+  }
 
  private:
-  std::mt19937 random_;
-  const std::array<std::string_view, 16>& words_;
+  const RandomWords& random_;
+  const Texts texts_;
 };
 
 void appendWord(std::string& out, std::uint32_t word) {
@@ -76,7 +86,14 @@ void appendWord(std::string& out, std::uint32_t word) {
 
 std::string makeCache(const FormatDefinition& definition, std::uint32_t recordCount,
                       std::uint32_t seed, Texts texts) {
-  Maker maker(seed, texts);
+  std::mt19937 random(seed);
+  return makeCache(
+      definition, recordCount, [&random] { return static_cast<std::uint32_t>(random()); }, texts);
+}
+
+std::string makeCache(const FormatDefinition& definition, std::uint32_t recordCount,
+                      const RandomWords& random, Texts texts) {
+  Maker maker(random, texts);
   WdbHeader header;
   header.signature = wordFromChars(std::string_view(definition.signature.data(), 4));
   header.headerWord1 = 12340;

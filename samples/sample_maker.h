@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "catalogue/format_definition.h"
@@ -15,7 +16,12 @@ enum class Texts {
   // dates or formulas ("007", "1e5", "TRUE", "=1+1"), with commas, leading or
   // trailing blanks and non-ASCII UTF-8.
   kSpreadsheet,
+  // Texts of up to 39 random bytes, as a fuzzer draws them.
+  kRandomBytes,
 };
+
+// Where the values come from: 32 random bits a call.
+using RandomWords = std::function<std::uint32_t()>;
 
 // Makes the bytes of a well-formed cache file of a layout: a header whose
 // recordBytes fits the layout, `recordCount` records and the end marker.
@@ -25,5 +31,8 @@ enum class Texts {
 // carry back (a quote followed by a comma, a line feed, the byte 1A).
 std::string makeCache(const FormatDefinition& definition, std::uint32_t recordCount,
                       std::uint32_t seed, Texts texts = Texts::kAny);
+// The same from any source of random words.
+std::string makeCache(const FormatDefinition& definition, std::uint32_t recordCount,
+                      const RandomWords& random, Texts texts);
 
 }  // namespace cachesift::samples

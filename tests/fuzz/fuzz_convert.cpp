@@ -3,10 +3,10 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "io/byte_sink.h"
 #include "app/cache_document.h"
-#include "io/console.h"
 #include "catalogue/catalogue.h"
+#include "io/byte_sink.h"
+#include "io/console.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace cachesift;
