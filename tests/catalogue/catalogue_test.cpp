@@ -2,8 +2,8 @@
 // are the rules no built-in layout reaches.
 #include <gtest/gtest.h>
 
-#include "io/console.h"
 #include "catalogue/format_definition.h"
+#include "io/console.h"
 
 namespace cachesift {
 namespace {

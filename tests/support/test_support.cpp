@@ -10,10 +10,10 @@
 #include <fstream>
 #include <iterator>
 
-#include "io/byte_sink.h"
 #include "app/driver.h"
 #include "cachefile/coding.h"
 #include "catalogue/catalogue.h"
+#include "io/byte_sink.h"
 
 namespace cachesift::testing {
 
