@@ -41,7 +41,7 @@ counted ctest --preset asan
 
 step "End-to-end runs under valgrind memcheck"
 CACHESIFT_TOOL="valgrind -q --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=all $PWD/build/debug/cachesift" \
-  counted build/debug/tests/cachesift_tests --gtest_filter='EndToEnd.*'
+  counted bash tests/app/end_to_end.sh build/debug/cachesift samples
 
 step "cachesift.exe under Wine"
 cmake --preset windows
@@ -63,7 +63,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineserver -w
 fi
 CACHESIFT_WINDOWS=1 CACHESIFT_TOOL="wine $PWD/build/windows/cachesift.exe" \
-  counted build/debug/tests/cachesift_tests --gtest_filter='EndToEnd.*'
+  counted bash tests/app/end_to_end.sh build/debug/cachesift samples
 wineserver -k || true
 
 step "Packages"
@@ -76,6 +76,7 @@ tests/fuzz/run_fuzz.sh "${FUZZ_SECONDS:-60}"
 
 step "All tests passed"
 passed=$(awk '/tests passed, 0 tests failed out of/ {n += $NF}
-              /^\[  PASSED  \] [0-9]+ tests?\./ {n += $4} END {print n + 0}' "$results")
+              /^\[  PASSED  \] [0-9]+ tests?\./ {n += $4}
+              /^[0-9]+ passed, 0 failed$/ {n += $1} END {print n + 0}' "$results")
 skipped=$(awk '/^\[  SKIPPED \] [0-9]+ tests?,/ {n += $4} END {print n + 0}' "$results")
 echo "$passed passed, 0 failed, $skipped skipped"

@@ -29,9 +29,10 @@ TEST(CacheLoader, RefusesOrWarnsByTheHeader) {
   }
   // The creature layout has 21 fields: recordBytes / 4 + 2 == 21 for 76 to 79,
   // and from 1016 on recordBytes says nothing about them.
-  const std::pair<std::uint32_t, const char*> cases[] = {{0, "-19"}, {75, "-1"},      {76, ""},
-                                                         {79, ""},   {80, "1"},       {1015, "234"},
-                                                         {1016, ""}, {0xFFFFFFFF, ""}};
+  // clang-format off
+  const std::pair<std::uint32_t, const char*> cases[] = {
+      {0, "-19"}, {75, "-1"}, {76, ""}, {79, ""}, {80, "1"}, {1015, "234"}, {1016, ""}, {0xFFFFFFFF, ""}};
+  // clang-format on
   for (const auto& [recordBytes, newFields] : cases) {
     const std::string warning =
         "WARNING: Number of fields does not match definition,\n"
@@ -46,19 +47,14 @@ TEST(CacheLoader, RefusesOrWarnsByTheHeader) {
 }
 
 TEST(RecordDecoder, EndRules) {
-  const std::string one = nameRecord(25, 15, "Blue Lamp");
-  const std::string two = nameRecord(26, 4, "");
-  const std::pair<std::string, int> cases[] = {{"", 0},
-                                               {bytes({1, 0, 0, 0}), 0},
-                                               {kEndMarker, 0},
-                                               {one + two, 2},  // no end marker
-                                               {one + bytes({0xFF}), 1},
-                                               {one + bytes({0xFF, 0xFF, 0xFF, 0xFF}), 1},
-                                               {one + nameRecord(0, 99, "x"), 1},
-                                               {one + nameRecord(27, 0, "a"), 1},
-                                               {one + nameRecord(27, 3, "a"), 1},
-                                               {one + nameRecord(27, 4, "a"), 2},
-                                               {one + kEndMarker + two, 1}};
+  const std::string one = nameRecord(25, 15, "Blue Lamp"), two = nameRecord(26, 4, "");
+  // clang-format off
+  const std::pair<std::string, int> cases[] = {
+      {"", 0}, {bytes({1, 0, 0, 0}), 0}, {kEndMarker, 0}, {one + two, 2} /* no end marker */,
+      {one + bytes({0xFF}), 1}, {one + bytes({0xFF, 0xFF, 0xFF, 0xFF}), 1}, {one + kEndMarker + two, 1},
+      {one + nameRecord(0, 99, "x"), 1}, {one + nameRecord(27, 0, "a"), 1},
+      {one + nameRecord(27, 3, "a"), 1}, {one + nameRecord(27, 4, "a"), 2}};
+  // clang-format on
   for (const auto& [body, records] : cases) {
     EXPECT_EQ(cacheToCsv(header("BDNW", 0, "", 8, 0) + body).console,
               kNameMatch + std::to_string(records) + " records loaded.\n")
@@ -144,15 +140,13 @@ TEST(CacheWriter, BinaryDigitFieldsReadBack) {
 }
 
 TEST(CacheOutputPath, GoesIntoTheCsvFilesFolder) {
+  // clang-format off
   const std::pair<const char*, const char*> cases[] = {
-      {"itemcache.wdb.csv", "creaturecache.wdb"},
-      {"some/dir/x.csv", "some/dir/creaturecache.wdb"},
-      {"C:\\data\\x.csv", "C:\\data\\creaturecache.wdb"},
-      {"a\\b/c.csv", "a\\b/creaturecache.wdb"},
-      {"a/b\\c.csv", "a/b\\creaturecache.wdb"},
-      {"/x.csv", "/creaturecache.wdb"}};
+      {"i.wdb.csv", "c.wdb"}, {"d/e/x.csv", "d/e/c.wdb"}, {"C:\\d\\x.csv", "C:\\d\\c.wdb"},
+      {"a\\b/c.csv", "a\\b/c.wdb"}, {"a/b\\c.csv", "a/b\\c.wdb"}, {"/x.csv", "/c.wdb"}};
+  // clang-format on
   for (const auto& [csvPath, output] : cases) {
-    EXPECT_EQ(cacheOutputPath(csvPath, "creaturecache.wdb"), output);
+    EXPECT_EQ(cacheOutputPath(csvPath, "c.wdb"), output);
   }
 }
 

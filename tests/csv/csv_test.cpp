@@ -27,36 +27,20 @@ std::string joined(const std::vector<TextRow>& rows) {
 }
 
 TEST(SplitCsvRows, LinesAndCells) {
+  using namespace std::literals;
   const std::string longCell(50000, 'q');
+  // clang-format off
   const std::pair<std::string, std::string> cases[] = {
-      {"1,\"x,y\",2,", "1|x,y|2|/"},
-      {"1,2", "1|2|/"},
-      {"1,2,", "1|2|/"},
-      {"BDNW", "BDNW|/"},
-      {"1,\"a b\"", "1|a b|/"},
-      {"1,\"\"", "1||/"},
-      {"1,\"a,b", "1|/"},
-      {"\"", "/"},
-      {"a,\"b\",c", "a|b|c|/"},
-      {"\"abc,1,", "/"},
-      {",,", "||/"},
-      {",\"a,b\",", "|a,b|/"},
-      {" a , b ,", " a | b |/"},
-      {"\"\",x\"y,\"a\"b\",", "|x\"y|a\"b|/"},
-      {"a\"\",b,", "a\"\"|b|/"},
-      {"\"a\",b\",", "a|b\"|/"},
-      {std::string("1,2\0,3,", 7), "1|2|/"},
-      {std::string("\0a,", 3), "/"},
-      {"a,\r\nb,\r\n", "a|/b|/"},
-      {"a,\nb,", "a|/b|/"},
-      {"a,\n\n", "a|//"},
-      {"a\r,b,\r", "a\r|b|\r|/"},
+      {"1,\"x,y\",2,", "1|x,y|2|/"}, {"1,2", "1|2|/"},        {"1,2,", "1|2|/"},       {"BDNW", "BDNW|/"},
+      {"1,\"a b\"", "1|a b|/"},      {"1,\"\"", "1||/"},       {"1,\"a,b", "1|/"},      {"\"", "/"},
+      {"a,\"b\",c", "a|b|c|/"},      {"\"abc,1,", "/"},        {",,", "||/"},          {",\"a,b\",", "|a,b|/"},
+      {" a , b ,", " a | b |/"},   {"a\"\",b,", "a\"\"|b|/"}, {"\"a\",b\",", "a|b\"|/"},  {"\"\",x\"y,", "|x\"y|/"},
+      {"\"a\"b\",", "a\"b|/"},
+      {"1,2\0,3,"s, "1|2|/"},      {"\0a,"s, "/"},           {"a,\r\nb,\r\n", "a|/b|/"}, {"a,\nb,", "a|/b|/"},
+      {"a,\n\n", "a|//"},          {"a\r,b,\r", "a\r|b|\r|/"}, {"a,\n\x1A,b,\n", "a|/"},  {"", ""},
       {"a,\n\"x\x1Ay\",z,\nb,\n", "a|//"},
-      {"a,\n\x1A"
-       "b,\n",
-       "a|/"},
-      {"", ""},
       {"a,\n\"" + longCell + "\",\nb,\n", "a|/" + longCell + "|/b|/"}};
+  // clang-format on
   for (const auto& [file, rows] : cases) {
     EXPECT_EQ(joined(splitCsvRows(file)), rows) << file.substr(0, 20);
   }

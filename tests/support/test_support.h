@@ -51,11 +51,9 @@ const std::vector<FormatDefinition>& layouts();
 
 std::string readFile(const std::filesystem::path& path);
 
-// The files of a directory tree by relative path; an empty directory is
-// listed with a trailing "/" and no content.
+// Files by path relative to a folder.
 using Files = std::map<std::string, std::string>;
 void writeFiles(const std::filesystem::path& root, const Files& files);
-Files readFiles(const std::filesystem::path& root);
 
 // A fresh directory under the system's temporary directory, removed with the
 // object.
@@ -70,19 +68,5 @@ class TempDir {
  private:
   std::filesystem::path path_;
 };
-
-// Runs the tool under test in `directory` and gives its standard output; it
-// must end with exit code 0. `prefix` goes before the command in the shell
-// (e.g. "ulimit -f 4;"); `tool` replaces the tool's command when given.
-std::string runTool(const std::filesystem::path& directory, const std::vector<std::string>& args,
-                    std::string_view prefix = "", std::string_view tool = "");
-
-// Whether the tool under test is the Windows build, run under Wine
-// (CACHESIFT_WINDOWS=1, set together with CACHESIFT_TOOL).
-bool toolIsWindows();
-
-// The console text of a run: the banner, then `afterBanner`, with CR LF line
-// ends where the tool is the Windows build.
-std::string console(std::string_view afterBanner);
 
 }  // namespace cachesift::testing

@@ -1,0 +1,167 @@
+#!/usr/bin/env bash
+# Runs the tool on files in a temporary folder and compares all it prints and
+# every file it leaves behind.
+#   tests/app/end_to_end.sh <built cachesift> <samples folder>
+# CACHESIFT_TOOL, when set, is the command under test instead (for instance
+# "valgrind ... cachesift", or "wine cachesift.exe" with CACHESIFT_WINDOWS=1:
+# then paths get backslashes and console lines end in CR LF).
+set -u
+built=$(realpath "$1") samples=$(realpath "$2")
+tool=${CACHESIFT_TOOL:-$built} windows=${CACHESIFT_WINDOWS:-0}
+work=$(mktemp -d)
+trap 'chmod -R u+rwX "$work"; rm -rf "$work"' EXIT
+chmod 755 "$work"
+passed=0 failed=0
+
+banner='** Cachesift**
+Converts game client cache files (.wdb) to CSV text and back.
+Drop a .wdb file on this program to get a .csv beside it; drop that .csv to get the .wdb.
+
+'
+name_loaded=$'Signature matches itemnamecache.wdb\n1 records loaded.\n'
+name_csv_loaded=$'Signature matches itemnamecache.wdb\n3 records loaded.\n'
+no_layout=$'Header does not match any known WDB file.\n'
+load_wdb=$'There was an error loading the WDB.\n'
+load_csv=$'There was an error loading the CSV.\n'
+open_csv=$'Failed to open file\n'$load_csv
+write_csv=$'There was an error creating the CSV file.\n'
+write_wdb=$'There was an error creating the WDB file.\n'
+# Past a file-size limit of 4 KiB a write fails part-way, as on a full disk;
+# with SIGXFSZ ignored it fails with an error instead of killing the tool.
+small_disk="trap '' XFSZ; ulimit -f 4;"
+
+# The worked example's cache file and CSV, and the item sample's.
+printf 'BDNW\7\0\0\0abcd\10\0\0\0\1\0\0\0\31\0\0\0\17\0\0\0Blue Lamp\0\15\0\0\0\0\0\0\0\0\0\0\0' \
+  >"$work/CACHE"
+printf 'BDNW,7,abcd,8,1,\r\nItemID,Entry Size,Item Name,InventorySlot,\r\n25,15,"Blue Lamp",13,\r\n' \
+  >"$work/CSV"
+cp "$samples/itemcache.wdb" "$work/ITEM"
+(cd "$work" && cp ITEM i.wdb && "$built" i.wdb >/dev/null && mv i.wdb.csv ITEMCSV && rm i.wdb)
+
+# The console text of a run: the banner, then $1; CR LF from Windows.
+console() {
+  if [ "$windows" = 1 ]; then printf '%s' "$banner$1" | sed 's/$/\r/'; else printf '%s' "$banner$1"; fi
+}
+
+# Runs command $2 (with a shell prefix) in folder $1 with the arguments after
+# them. Wine takes Linux file names in the locale's character set: UTF-8 then.
+in_folder() {
+  local folder=$1 command=$2
+  shift 2
+  [ "$windows" = 1 ] && command="LC_ALL=C.UTF-8 $command"
+  (cd "$folder" && eval "$command" '"$@"' </dev/null)
+}
+
+# Puts files into folder $1: "name=content|name=content|...", where a content
+# CACHE, CSV, ITEM or ITEMCSV stands for that file above, a name ending in "/"
+# is an empty folder, and "name:mode" (with $3 = modes) sets a mode.
+put() {
+  local IFS='|' entry name
+  for entry in $2; do
+    [ -n "$entry" ] || continue
+    name=${entry%%[=:]*}
+    [ "$windows" = 1 ] && name=${name//\\//}  # a backslash separates folders there
+    case $entry in
+      */) mkdir -p "$1/$entry" ;;
+      *:*) [ -n "${3:-}" ] && chmod "${entry#*:}" "$1/$name" ;;
+      *) mkdir -p "$(dirname "$1/$name")"
+        if [ -f "$work/${entry#*=}" ]; then cp "$work/${entry#*=}" "$1/$name"
+        else printf '%s' "${entry#*=}" >"$1/$name"; fi ;;
+    esac
+  done
+}
+
+# check FILES-BEFORE ARGUMENT AFTER-BANNER FILES-CHANGED [SHELL-PREFIX]
+# Runs the tool with ARGUMENT ("@" stands for the folder's absolute path) and
+# two further arguments, which it must ignore; the run must end with exit
+# code 0. As root, a run with modes runs as the user nobody.
+check() {
+  local dir prefix=${5:-} run=$tool argument=$2 out
+  dir=$(mktemp -d -p "$work")
+  mkdir "$dir/run" "$dir/expected"
+  put "$dir/run" "$1" modes
+  put "$dir/expected" "$1|${4:-}"
+  if [[ "$1" == *:* && $(id -u) = 0 ]]; then
+    [ "$windows" = 1 ] && return  # Wine runs only as the owner of its prefix
+    chmod 777 "$dir/run"
+    prefix="setpriv --reuid=65534 --regid=65534 --clear-groups" run=$work/tool
+    [ -x "$run" ] || install -m 755 "$built" "$run"
+  fi
+  if [ "$windows" = 1 ]; then
+    argument=${argument//\//\\} && argument=${argument/#@/Z:${dir//\//\\}\\run}
+  else
+    argument=${argument/#@/$dir/run}
+  fi
+  out=$(in_folder "$dir/run" "$prefix $run" "$argument" further.csv -x; echo "exit $?")
+  chmod -R u+rwX "$dir/run"
+  if [ "$out" = "$(console "$3"; echo "exit 0")" ] && diff -r "$dir/run" "$dir/expected" >/dev/null; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    printf 'FAILED: %s\n%s\n' "$2" "$out"
+    diff -r "$dir/run" "$dir/expected"
+  fi
+}
+
+check "d/itemnamecache.wdb=CACHE|d/itemnamecache.wdb.csv=older, longer" d/itemnamecache.wdb \
+  "$name_loaded" "d/itemnamecache.wdb.csv=CSV"
+check "my d/Item Names.CSV=CSV|my d/itemnamecache.wdb=old" "my d/Item Names.CSV" \
+  "$name_csv_loaded" "my d/itemnamecache.wdb=CACHE"
+check "names.csv=CSV" names.csv "$name_csv_loaded" "itemnamecache.wdb=CACHE"
+# Every field type of the item layout, as this build's own tool converts it.
+check "i.wdb=ITEM" i.wdb $'Signature matches itemcache.wdb\n12 records loaded.\n' "i.wdb.csv=ITEMCSV"
+check "i.csv=ITEMCSV" i.csv $'Signature matches itemcache.wdb\n14 records loaded.\n' "itemcache.wdb=ITEM"
+check "abs/ITEMS.WDB=CACHE" @/abs/ITEMS.WDB "$name_loaded" "abs/ITEMS.WDB.csv=CSV"
+# The folder ends at the last slash or backslash; only Windows has
+# backslashes in its folder names, elsewhere they are part of a name.
+check 'a/b\names.csv=CSV' 'a/b\names.csv' "$name_csv_loaded" 'a/b\itemnamecache.wdb=CACHE'
+# Names beyond ASCII: on Windows they reach the tool and every file function
+# in UTF-16.
+check "Пример/itemnamecache.wdb=CACHE" Пример/itemnamecache.wdb "$name_loaded" \
+  "Пример/itemnamecache.wdb.csv=CSV"
+check "Пример/Пример.csv=CSV" Пример/Пример.csv "$name_csv_loaded" "Пример/itemnamecache.wdb=CACHE"
+check "中文/中文.csv=CSV" 中文/中文.csv "$name_csv_loaded" "中文/itemnamecache.wdb=CACHE"
+check "Café ☕/Ünï.wdb=CACHE" "Café ☕/Ünï.wdb" "$name_loaded" "Café ☕/Ünï.wdb.csv=CSV"
+# Refused inputs and outputs: the step's words, then the driver's.
+check "short.wdb=BDNW and less" short.wdb \
+  $'Signature matches itemnamecache.wdb\nThe file is too short to hold a WDB header.\n'"$load_wdb"
+check "empty.wdb=" empty.wdb "$no_layout$load_wdb"
+check "empty.csv=" empty.csv "$no_layout$load_csv"
+check "folder.wdb/" folder.wdb "$load_wdb"
+check "folder.csv/" folder.csv "$open_csv"
+check "n.wdb=CACHE|n.wdb.csv/" n.wdb "$name_loaded$write_csv"
+check "n.csv=CSV|itemnamecache.wdb/" n.csv "$name_csv_loaded$write_wdb"
+check "i.wdb=ITEM|i.wdb.csv=old" i.wdb \
+  $'Signature matches itemcache.wdb\n12 records loaded.\n'"$write_csv" "" "$small_disk"
+check "i.csv=ITEMCSV|itemcache.wdb=old" i.csv \
+  $'Signature matches itemcache.wdb\n14 records loaded.\n'"$write_wdb" "" "$small_disk"
+check "n.wdb=CACHE|n.wdb:000" n.wdb "$load_wdb"
+check "n.csv=CSV|n.csv:000" n.csv "$open_csv"
+check "ro/n.wdb=CACHE|ro:555" ro/n.wdb "$name_loaded$write_csv"
+check "ro/n.csv=CSV|ro:555" ro/n.csv "$name_csv_loaded$write_wdb"
+check "n.wdb=CACHE|n.wdb.csv=old|n.wdb.csv:444" n.wdb "$name_loaded$write_csv"
+# The last three characters choose the direction, in any letter case.
+for path in wdb CSV "" data.txt data.wdb.bak data.wdx data.csx x.wdbÉ; do check "" "$path" ""; done
+for path in a.WdB awdb; do check "" "$path" "$load_wdb"; done
+for path in data.Csv x/y.csv; do check "" "$path" "$open_csv"; done
+
+# Without an argument: the usage line.
+if [ "$(in_folder "$work" "$tool"; echo x)" = "$(console \
+  $'usage: cachesift.exe <file.wdb> (drag the wdb onto this file)\n'; echo x)" ]; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1)) && echo "FAILED: without an argument"
+fi
+
+# A replaced cache keeps the mode of the file it replaces (where files have modes).
+if [ "$windows" != 1 ]; then
+  (cd "$work" && cp ITEMCSV i.csv && cp CSV itemcache.wdb && chmod 604 itemcache.wdb && "$built" i.csv >/dev/null)
+  if [ "$(stat -c %a "$work/itemcache.wdb")" = 604 ] && cmp -s "$work/itemcache.wdb" "$work/ITEM"; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1)) && echo "FAILED: the mode of a replaced file"
+  fi
+fi
+
+echo "$passed passed, $failed failed"
+[ "$failed" = 0 ]
