@@ -8,7 +8,7 @@
 #   5. the Windows build, cross-built, with its version resource checked and
 #      the end-to-end tests run against cachesift.exe under Wine, and both
 #      packages;
-#   6. the fuzz targets: seed corpus replay and FUZZ_SECONDS (60) each.
+#   6. the fuzz target: seed corpus replay, then FUZZ_SECONDS (120) of fuzzing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash .ci/setup
@@ -72,7 +72,7 @@ cmake --preset release
 cmake --build --preset release --target package
 
 step "Fuzzing"
-tests/fuzz/run_fuzz.sh "${FUZZ_SECONDS:-60}"
+tests/fuzz/run_fuzz.sh "${FUZZ_SECONDS:-120}"
 
 step "All tests passed"
 passed=$(awk '/tests passed, 0 tests failed out of/ {n += $NF}

@@ -75,27 +75,4 @@ std::string readFile(const fs::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void writeFiles(const fs::path& root, const Files& files) {
-  for (const auto& [name, content] : files) {
-    fs::create_directories((root / name).parent_path());
-    if (!name.ends_with('/')) {
-      std::ofstream(root / name, std::ios::binary) << content;
-    }
-  }
-}
-
-TempDir::TempDir() {
-  std::string pattern = (fs::temp_directory_path() / "cachesift-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) {
-    std::abort();
-  }
-  path_ = pattern;
-}
-
-TempDir::~TempDir() {
-  std::error_code ignored;
-  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
-  fs::remove_all(path_, ignored);
-}
-
 }  // namespace cachesift::testing

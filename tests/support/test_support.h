@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <initializer_list>
-#include <map>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -50,23 +49,5 @@ Converted csvToCache(std::string_view csv);
 const std::vector<FormatDefinition>& layouts();
 
 std::string readFile(const std::filesystem::path& path);
-
-// Files by path relative to a folder.
-using Files = std::map<std::string, std::string>;
-void writeFiles(const std::filesystem::path& root, const Files& files);
-
-// A fresh directory under the system's temporary directory, removed with the
-// object.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
 
 }  // namespace cachesift::testing
