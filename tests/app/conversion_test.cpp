@@ -8,13 +8,6 @@
 namespace cachesift::testing {
 namespace {
 
-TEST(Conversion, WorkedExampleBothWays) {
-  EXPECT_EQ(cacheToCsv(kWorkedCache),
-            (Converted{"Signature matches itemnamecache.wdb\n1 records loaded.\n", kWorkedCsv}));
-  EXPECT_EQ(csvToCache(kWorkedCsv),
-            (Converted{"Signature matches itemnamecache.wdb\n3 records loaded.\n", kWorkedCache}));
-}
-
 // One record of every layout, its signature line and CSV, against layouts.txt
 // (LF line ends there): it pins every layout's signature, file name, column
 // names and field types. The CSV comes back as the same cache.

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "cachefile/cache_writer.h"
-#include "io/byte_sink.h"
 #include "support/test_support.h"
 
 namespace cachesift::testing {
@@ -90,13 +89,12 @@ TEST(RecordDecoder, WarnsOfTextsTheCsvCannotCarry) {
 
 TEST(RecordDecoder, StopsAt65535Records) {
   std::string file = header("NDRW", 0, "", 8, 0);
-  std::string csv = "NDRW,0,,8,0,\r\nColumn 1,Column 2,Column 3,Column 4,\r\n";
   for (std::uint32_t id = 1; id <= 65536; ++id) {
     file += word(id) + word(4) + word(0xFFFFFFFF) + word(id);
-    csv += id < 65536 ? std::to_string(id) + ",4,4294967295," + std::to_string(id) + ",\r\n" : "";
   }
-  EXPECT_EQ(cacheToCsv(file),
-            (Converted{"Signature matches wowcache.wdb\n65535 records loaded.\n", csv}));
+  const Converted csv = cacheToCsv(file);
+  EXPECT_EQ(csv.console, "Signature matches wowcache.wdb\n65535 records loaded.\n");
+  EXPECT_TRUE(csv.file.ends_with("\n65534,4,4294967295,65534,\r\n65535,4,4294967295,65535,\r\n"));
 }
 
 TEST(CacheWriter, CellsByFieldType) {
@@ -123,20 +121,6 @@ TEST(CacheWriter, CellsByFieldType) {
   }
   EXPECT_EQ(csvToCache("XTIW,1,enUS,4,2,\r\nEntryID,Entry Size,Text,\r\n").file,
             header("XTIW", 1, "enUS", 4, 2) + kEndMarker);
-}
-
-TEST(CacheWriter, BinaryDigitFieldsReadBack) {
-  FormatDefinition d;
-  for (int type : std::initializer_list<int>{FT_BITS16, FT_BITS32, FT_BITS16 | FT_FLOAT}) {
-    d.addField(static_cast<std::uint8_t>(type), "");
-  }
-  Conversion c;
-  c.document.definition = &d;
-  c.document.rows = {{}, {}, {"0010001101000101", "11111111111111110000000000000000", "2.5"}};
-  StringSink sink;
-  ASSERT_TRUE(c.document.formatCache(sink));
-  EXPECT_EQ(sink.bytes(), std::string(20, '\0') + word(0x2345) + word(0xFFFF0000) +
-                              word(0x40200000) + kEndMarker);
 }
 
 TEST(CacheOutputPath, GoesIntoTheCsvFilesFolder) {

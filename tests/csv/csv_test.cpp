@@ -92,28 +92,21 @@ TEST(RebuildHeader, ConvertsCellsAndFillsMissingOnes) {
   }
 }
 
-TEST(CsvWriter, HeaderWordsTextsAndNumbers) {
-  EXPECT_EQ(cacheToCsv(header("NDRW", 0xFFFFFFFF, bytes({'a', 0, 'b', 'c'}), 0x80000000, 5)).file,
-            "NDRW,-1,a,-2147483648,5,\r\nColumn 1,Column 2,Column 3,Column 4,\r\n");
-  std::string record = word(7) + word(60) + "Grey Owl" + '\0' + "%d %s" + '\0' + "a\nb" + '\0' +
-                       "say \"hi\", ok" + '\0' + '\0' + '\0' + word(0xFFFFFFFF);
-  for (std::uint32_t i = 1; i < 10; ++i) {
-    record += word(i);
-  }
-  record += word(std::bit_cast<std::uint32_t>(-2.5f)) + word(std::bit_cast<std::uint32_t>(1e10f));
-  const std::string csv =
-      cacheToCsv(header("BOMW", 0, "en\nU", 76, 0) + record + bytes({0xC8})).file;
-  EXPECT_EQ(csv.substr(0, 20), "BOMW,0,en\r\nU,76,0,\r\n");
-  EXPECT_EQ(csv.substr(csv.find("\r\n", 20) + 2),
-            "7,60,\"Grey Owl\",\"%d %s\",\"a\r\nb\",\"say \"hi\", ok\",\"\",\"\","
-            "4294967295,1,2,3,4,5,6,7,8,9,-2.500000,10000000000.000000,200,\r\n");
-  const std::string text(100000, 'x');
-  EXPECT_EQ(cacheToCsv(header("XTIW", 0, "", 4, 0) + word(1) + word(4) + text + '\0').file,
-            "XTIW,0,,4,0,\r\nEntryID,Entry Size,Text,\r\n1,4,\"" + text + "\",\r\n");
+TEST(CsvWriter, HeaderWordsAndTextsAsTheyStand) {
+  // A tag ends at its first zero byte; every LF becomes the file's CR LF.
+  const std::string text = "say \"hi\", %d\nbye" + std::string(100000, 'x');
+  EXPECT_EQ(
+      cacheToCsv(header("XTIW", 0xFFFFFFFF, bytes({'a', '\n', 0, 'c'}), 0x80000000, 5) + word(1) +
+                 word(4) + text + '\0')
+          .file,
+      "XTIW,-1,a\r\n,-2147483648,5,\r\nEntryID,Entry Size,Text,\r\n1,4,\"say \"hi\", %d\r\nbye" +
+          std::string(100000, 'x') + "\",\r\n");
 }
 
-// The CSV of records of a made-up layout with the given field types.
-std::string formatRecords(const std::vector<int>& types, const std::vector<std::uint32_t>& slots) {
+// A made-up layout with the given field types: the CSV of one record with
+// the given slots, and the record's bytes when that CSV is read back.
+std::pair<std::string, std::string> madeUp(const std::vector<int>& types,
+                                           const std::vector<std::uint32_t>& slots) {
   FormatDefinition d;
   for (int type : types) {
     d.addField(static_cast<std::uint8_t>(type), type == FT_SIGNED ? "100%d" : "");
@@ -123,21 +116,26 @@ std::string formatRecords(const std::vector<int>& types, const std::vector<std::
   for (std::size_t i = 0; i < slots.size(); i += types.size()) {
     std::copy_n(&slots[i], types.size(), c.document.records.emplace_back().slots.begin());
   }
-  StringSink sink;
-  c.document.formatCsv(sink);
-  return sink.bytes();
+  StringSink csv, cache;
+  c.document.formatCsv(csv);
+  c.document.rows = splitCsvRows(csv.bytes());
+  c.document.formatCache(cache);
+  return {csv.bytes(), cache.bytes().substr(20, cache.bytes().size() - 28)};
 }
 
-TEST(CsvWriter, EveryFieldRule) {
-  EXPECT_EQ(formatRecords({FT_UNSIGNED, FT_SIGNED, FT_FLOAT, FT_FLOAT, FT_FLOAT, FT_FLOAT,
-                           FT_BITS16, FT_BITS32, FT_BYTE, 0},
-                          {0xFFFFFFFF, 0xFFFFFFFF, 0x7FC00000, 0xFFC00000, 0x7F800000, 0xFF800000,
-                           0xFFFF0000, 0xFFFF0000, 0x00012345, 0x80000000}),
-            ",0,,0,0,\r\n"
-            "Column 1,100%d,Column 3,Column 4,Column 5,Column 6,Column 7,Column 8,Column 9,"
-            "Column 10,\r\n"
-            "4294967295,-1,nan,-nan,inf,-inf,0000000000000000,11111111111111110000000000000000,"
-            "74565,2147483648,\r\n");
+TEST(CsvWriter, EveryFieldRuleThereAndBack) {
+  EXPECT_EQ(
+      madeUp({FT_UNSIGNED, FT_SIGNED, FT_FLOAT, FT_FLOAT, FT_FLOAT, FT_FLOAT, FT_BITS16, FT_BITS32,
+              FT_BYTE, 0, FT_BITS16 | FT_FLOAT},
+             {0xFFFFFFFF, 0xFFFFFFFF, 0x7FC00000, 0xFFC00000, 0x7F800000, 0xFF800000, 0xFFFF2345,
+              0xFFFF0000, 0x00012345, 0x80000000, 0x40200000}),
+      std::pair(std::string(",0,,0,0,\r\n"
+                            "Column 1,100%d,Column 3,Column 4,Column 5,Column 6,Column 7,"
+                            "Column 8,Column 9,Column 10,Column 11,\r\n"
+                            "4294967295,-1,nan,-nan,inf,-inf,0010001101000101,"
+                            "11111111111111110000000000000000,74565,2147483648,2.500000,\r\n"),
+                word(0xFFFFFFFF) + word(0xFFFFFFFF) + std::string(16, '\0') + word(0x2345) +
+                    word(0xFFFF0000) + bytes({0x45}) + word(0x80000000) + word(0x40200000)));
 }
 
 TEST(CsvWriter, FloatsPrintAsPrintfPrintsThem) {
@@ -159,7 +157,7 @@ TEST(CsvWriter, FloatsPrintAsPrintfPrintsThem) {
     std::snprintf(text, sizeof text, "%f,\r\n", static_cast<double>(std::bit_cast<float>(value)));
     expected += text;
   }
-  EXPECT_EQ(formatRecords({FT_FLOAT}, bits), expected);
+  EXPECT_EQ(madeUp({FT_FLOAT}, bits).first, expected);
 }
 
 TEST(TextToInteger, WrapsModulo2To32AndIgnoresWhatFollows) {
