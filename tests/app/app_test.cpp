@@ -1,4 +1,4 @@
-// Whole conversions in memory: exact bytes for known inputs, and round trips.
+// Whole conversions in memory: every layout, round trips; and the app's own rules.
 #include <gtest/gtest.h>
 
 #include "io/console.h"
@@ -47,20 +47,7 @@ TEST(Samples, AreTheGeneratorsOutput) {
   }
 }
 
-// The rules no built-in layout reaches.
-TEST(FindBySignature, DuplicateSignaturesPrintTwiceAndGiveTheLater) {
-  FormatCatalogue catalogue;
-  FormatDefinition d;
-  d.startLayout("first.wdb", "ABCD");
-  catalogue.append(d);
-  d.startLayout("second.wdb", "ABCD");
-  catalogue.append(d);
-  CapturingConsole console;
-  EXPECT_EQ(catalogue.findBySignature({'A', 'B', 'C', 'D'}, console), &catalogue.definitions()[1]);
-  EXPECT_EQ(catalogue.findBySignature({'A', 'B', 'C', 'd'}, console), nullptr);
-  EXPECT_EQ(console.text(), "Signature matches first.wdb\nSignature matches second.wdb\n");
-}
-
+// A layout of more than 256 fields keeps the first 256.
 TEST(FormatDefinition, AddFieldStopsAt256) {
   FormatDefinition d;
   for (int i = 1; i < 300; ++i) {
@@ -70,6 +57,22 @@ TEST(FormatDefinition, AddFieldStopsAt256) {
   EXPECT_EQ(d.nextField, 256u);
   EXPECT_EQ(d.fieldNames[255], "f256");
   EXPECT_EQ(d.fieldTypes[255], FT_FLOAT);
+}
+
+// When the tool waits for a key before its console window closes. The
+// Windows code that gathers the inputs was tried by hand.
+TEST(ConsoleWindow, WaitsOnlyInAWindowOfItsOwnWithMessagesAndKeys) {
+  // On Windows?, processes on the console, output and input on it.
+  const std::pair<ConsoleWindow, bool> cases[] = {
+      {{true, 1, true, true}, true},     // dropped on the exe
+      {{true, 2, true, true}, false},    // in a command prompt or a script's console
+      {{true, 0, false, false}, false},  // no console
+      {{true, 1, false, true}, false},   // output to a file or a pipe
+      {{true, 1, true, false}, false},   // input from a file
+      {{false, 1, true, true}, false}};  // not on Windows
+  for (const auto& [window, waits] : cases) {
+    EXPECT_EQ(waitsForKey(window), waits) << window.processCount;
+  }
 }
 
 }  // namespace
