@@ -32,7 +32,7 @@ cmake --build --preset debug
 counted ctest --preset debug
 
 step "CSV files through LibreOffice Calc"
-counted build/debug/tests/cachesift_libreoffice_tests
+counted bash tests/spreadsheet/libreoffice.sh build/debug/cachesift build/debug/samples/make_samples
 
 step "Unit and end-to-end tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake --preset asan

@@ -23,7 +23,7 @@ TEST(CacheLoader, RefusesOrWarnsByTheHeader) {
            {header("bdnw", 0, "", 8, 0), noLayout},
            {header("WNDB", 0, "", 8, 0), noLayout},
            {"BDNW", tooShort},
-           {kWorkedCache.substr(0, 19), tooShort}}) {
+           {header("BDNW", 7, "abcd", 8, 1).substr(0, 19), tooShort}}) {
     EXPECT_EQ(cacheToCsv(file), (Converted{console, ""})) << file.size();
   }
   // The creature layout has 21 fields: recordBytes / 4 + 2 == 21 for 76 to 79,
@@ -64,7 +64,7 @@ TEST(RecordDecoder, EndRules) {
   // buffer has exactly its size, so the sanitizers catch a read past it.
   const std::string cut = nameRecord(26, 15, "Red Lamp");
   for (std::size_t keep = 1; keep < cut.size(); ++keep) {
-    EXPECT_EQ(cacheToCsv(kWorkedCache.substr(0, 42) + cut.substr(0, keep)).console,
+    EXPECT_EQ(cacheToCsv(header("BDNW", 0, "", 8, 0) + one + cut.substr(0, keep)).console,
               kNameMatch + "1 records loaded.\n")
         << keep;
   }

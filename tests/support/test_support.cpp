@@ -1,10 +1,5 @@
 #include "support/test_support.h"
 
-#include <gtest/gtest.h>
-
-#include <unistd.h>
-
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
@@ -13,8 +8,6 @@
 #include "io/byte_sink.h"
 
 namespace cachesift::testing {
-
-namespace fs = std::filesystem;
 
 std::string bytes(std::initializer_list<int> values) {
   return std::string(values.begin(), values.end());
@@ -33,15 +26,6 @@ std::string header(std::string_view signature, std::uint32_t word1, std::string_
   };
   return four(signature) + word(word1) + four(tag) + word(recordBytes) + word(word4);
 }
-
-const std::string kWorkedCache = header("BDNW", 7, "abcd", 8, 1) +
-                                 bytes({0x19, 0, 0, 0, 0x0F, 0, 0, 0}) + "Blue Lamp" +
-                                 bytes({0, 0x0D, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
-
-const std::string kWorkedCsv =
-    "BDNW,7,abcd,8,1,\r\n"
-    "ItemID,Entry Size,Item Name,InventorySlot,\r\n"
-    "25,15,\"Blue Lamp\",13,\r\n";
 
 Converted cacheToCsv(std::string_view cache) {
   buildCatalogue();
@@ -70,7 +54,7 @@ const std::vector<FormatDefinition>& layouts() {
   return formatCatalogue().definitions();
 }
 
-std::string readFile(const fs::path& path) {
+std::string readFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }

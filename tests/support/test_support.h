@@ -21,11 +21,6 @@ std::string word(std::uint32_t value);
 std::string header(std::string_view signature, std::uint32_t word1, std::string_view tag,
                    std::uint32_t recordBytes, std::uint32_t word4);
 
-// The one-record "BDNW" cache file of the format's worked example, with the
-// header words 7, "abcd", 8 and 1, and its three CSV lines.
-extern const std::string kWorkedCache;
-extern const std::string kWorkedCsv;
-
 // A document with its console captured.
 struct Conversion {
   CapturingConsole console;
