@@ -17,20 +17,19 @@ namespace {
 
 using namespace cachesift;
 
-// Both conversions of `bytes`, as far as they go; the CSV made from a cache
-// is read back, and the cache it gives is returned.
-std::string convert(std::string_view bytes, CapturingConsole& console) {
+// Converts cache file bytes to CSV and that CSV back; gives the cache made.
+std::string throughCsv(std::string_view cacheBytes, CapturingConsole& console) {
   CacheDocument cache(console), csv(console);
-  StringSink csvBytes, cacheBytes;
-  if (cache.loadCacheBytes(bytes)) {
+  StringSink csvBytes, cacheAgain;
+  if (cache.loadCacheBytes(cacheBytes)) {
     cache.decodeRecords();
     cache.formatCsv(csvBytes);
   }
   if (csv.loadCsvBytes(csvBytes.bytes())) {
     csv.rebuildHeader();
-    csv.formatCache(cacheBytes);
+    csv.formatCache(cacheAgain);
   }
-  return cacheBytes.bytes();
+  return cacheAgain.bytes();
 }
 
 }  // namespace
@@ -39,12 +38,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   buildCatalogue();
   CapturingConsole ignored;
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  convert(bytes, ignored);
+  throughCsv(bytes, ignored);
+  // As CSV: a cache of it, and that cache back through CSV.
   CacheDocument csv(ignored);
-  StringSink cacheBytes;
+  StringSink cache;
   if (csv.loadCsvBytes(bytes)) {
     csv.rebuildHeader();
-    csv.formatCache(cacheBytes);
+    csv.formatCache(cache);
+    throughCsv(cache.bytes(), ignored);
   }
 
   const std::uint8_t* const end = data + size;
@@ -53,14 +54,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto& layouts = formatCatalogue().definitions();
   const FormatDefinition& layout = layouts[byte() % layouts.size()];
   const std::uint32_t records = byte() % 16;
-  std::string cache = samples::makeCache(layout, records, word, samples::Texts::kRandomBytes);
+  std::string made = samples::makeCache(layout, records, word, samples::Texts::kRandomBytes);
   for (std::size_t i = 4; i < 20; ++i) {  // header words, and a tag the CSV form can carry
     const char c = static_cast<char>(byte());
     const bool unsafe = std::string_view("\0\n\x1A,\"", 5).find(c) != std::string_view::npos;
-    cache[i] = i >= 8 && i < 12 && unsafe ? 'T' : c;
+    made[i] = i >= 8 && i < 12 && unsafe ? 'T' : c;
   }
   CapturingConsole console;
-  if (convert(cache, console) != cache ||
+  if (throughCsv(made, console) != made ||
       console.text().find(" texts hold ") != std::string::npos ||
       console.text().find(" record rows ") != std::string::npos) {
     std::abort();
