@@ -5,8 +5,7 @@ namespace cachesift {
 void CacheDocument::clear() {
   rows.clear();
   rows.shrink_to_fit();
-  records.clear();
-  records.shrink_to_fit();
+  recordCount = 0;
   body.reset();
   bodySize = 0;
 }

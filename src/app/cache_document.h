@@ -44,7 +44,7 @@ struct CacheDocument {
   bool writeCache(const std::string& path) const;  // writes into the CSV's directory
   bool formatCache(ByteSink& sink) const;
 
-  // Releases the rows, the records and then the body they refer into.
+  // Releases the rows and the body.
   void clear();
 
   // The layout of the input; points into the catalogue, which outlives us.
@@ -52,7 +52,8 @@ struct CacheDocument {
   // The cache file's bytes after its header.
   std::unique_ptr<char[]> body;
   std::size_t bodySize = 0;
-  std::vector<DecodedRecord> records;
+  // How many records from the body's start decodeRecords() found complete.
+  std::uint32_t recordCount = 0;
   WdbHeader header;
   std::vector<TextRow> rows;
   Console& console;

@@ -3,9 +3,9 @@
 #include <string>
 
 #include "app/cache_document.h"
+#include "catalogue/catalogue.h"
 #include "io/console.h"
 #include "io/file_io.h"
-#include "catalogue/catalogue.h"
 
 namespace cachesift {
 namespace {
@@ -14,7 +14,7 @@ namespace {
 // below this; from here on it says nothing about the field count.
 constexpr std::uint32_t kNoFieldCountFrom = 1016;
 
-// Text slots of a DecodedRecord hold 32-bit offsets into the body.
+// A text field is read as its 32-bit offset into the body.
 constexpr std::uint64_t kMaxBodySize = std::numeric_limits<std::uint32_t>::max();
 
 }  // namespace

@@ -160,13 +160,16 @@ bool CacheDocument::formatCsv(ByteSink& sink) const {
   }
   sink.append(kLineEnd);
 
+  std::array<FieldStorage, kMaxFields> storage;
   std::array<CellFormat, kMaxFields> formats;
   for (std::uint32_t k = 0; k < fieldCount; ++k) {
+    storage[k] = fieldStorage(definition->fieldTypes[k] & 0xFF, k);
     formats[k] = cellFormat(definition->fieldTypes[k], k);
   }
-  for (const DecodedRecord& record : records) {
+  RecordReader reader(body.get());
+  for (std::uint32_t r = 0; r < recordCount; ++r) {
     for (std::uint32_t k = 0; k < fieldCount; ++k) {
-      const std::uint32_t slot = record.slots[k];
+      const std::uint32_t slot = reader.next(storage[k]);
       switch (formats[k]) {
         case CellFormat::kUnsigned:
           appendInteger(sink, slot);
