@@ -4,9 +4,9 @@
 #include <bit>
 
 #include "app/cache_document.h"
-#include "io/file_io.h"
 #include "cachefile/text_to_float.h"
 #include "csv/text_to_integer.h"
+#include "io/file_io.h"
 
 namespace cachesift {
 namespace {
@@ -14,7 +14,7 @@ namespace {
 constexpr std::array<char, 8> kEndMarker{};  // a record id of 0 and an entry size of 0
 
 void appendWord(ByteSink& sink, std::uint32_t word) {
-  char* bytes = sink.reserve();
+  char* bytes = sink.reserve(4);
   encodeFixed32(reinterpret_cast<unsigned char*>(bytes), word);
   sink.commit(bytes + 4);
 }

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <type_traits>
 
 #include "app/cache_document.h"
 #include "io/file_io.h"
@@ -24,27 +25,77 @@ void appendText(ByteSink& sink, std::string_view text) {
   sink.append(text);
 }
 
+// "00" to "99": numbers are written two digits at a time.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+char* writeTwoDigits(char* out, std::uint32_t value) {
+  std::memcpy(out, &kDigitPairs[2 * value], 2);
+  return out + 2;
+}
+
+// The ten-digit maximum of a word, where a cell is written straight into the
+// sink's block: the number of digits first, then the digits from the last.
+char* writeDecimal(char* out, std::uint32_t value) {
+  if (value < 10) {  // most fields of a record are small or unused
+    *out = static_cast<char>('0' + value);
+    return out + 1;
+  }
+  static constexpr std::uint32_t kPowersOf10[] = {1,      10,      100,      1000,      10000,
+                                                  100000, 1000000, 10000000, 100000000, 1000000000};
+  const int log10 = (std::bit_width(value) * 1233) >> 12;  // 1233 / 4096 is about log10(2)
+  char* const end = out + log10 + (value >= kPowersOf10[log10] ? 1 : 0);
+  char* p = end;
+  while (value >= 100) {
+    p -= 2;
+    writeTwoDigits(p, value % 100);
+    value /= 100;
+  }
+  if (value >= 10) {
+    writeTwoDigits(p - 2, value);
+  } else {
+    p[-1] = static_cast<char>('0' + value);
+  }
+  return end;
+}
+
+char* writeSigned(char* out, std::int32_t value) {
+  if (value < 0) {
+    *out++ = '-';
+  }
+  // The magnitude of INT32_MIN is a word too: negate in unsigned arithmetic.
+  return writeDecimal(
+      out, value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value));
+}
+
+// Room for any cell but a text: a float takes up to a sign, 39 digits, the
+// point and six decimals.
+constexpr std::size_t kMaxNumberCell = 47;
+// Room for a record's number cells, their commas and the line end.
+constexpr std::size_t kMaxRecordRow = kMaxFields * (kMaxNumberCell + 1) + kLineEnd.size();
+static_assert(kMaxRecordRow <= ByteSink::kMaxReserve);
+
 template <typename Integer>
 void appendInteger(ByteSink& sink, Integer value) {
-  if (value >= 0 && value < 10) {  // most fields of a record are small or unused
-    sink.append(static_cast<char>('0' + value));
-    return;
+  char* const out = sink.reserve(kMaxNumberCell);
+  if constexpr (std::is_signed_v<Integer>) {
+    sink.commit(writeSigned(out, value));
+  } else {
+    sink.commit(writeDecimal(out, value));
   }
-  char* digits = sink.reserve();
-  sink.commit(std::to_chars(digits, digits + ByteSink::kMaxReserve, value).ptr);
 }
 
 // As printf("%f") prints the float widened to double: fixed notation with six
 // decimals, rounded to nearest with ties to even, whatever the locale.
-void appendFloat(ByteSink& sink, std::uint32_t bits) {
+char* writeFloat(char* out, std::uint32_t bits) {
   const double value = std::bit_cast<float>(bits);
-  if (std::isnan(value)) {
-    sink.append(std::signbit(value) ? "-nan" : "nan");
-    return;
-  }
-  if (std::isinf(value)) {
-    sink.append(value < 0 ? "-inf" : "inf");
-    return;
+  if (std::isnan(value) || std::isinf(value)) {
+    const std::string_view text =
+        std::isnan(value) ? (std::signbit(value) ? "-nan" : "nan") : (value < 0 ? "-inf" : "inf");
+    std::memcpy(out, text.data(), text.size());
+    return out + text.size();
   }
   // The float is mantissa * 2^exponent exactly. Below 2^64 its millionths fit
   // in 64 bits and are rounded here, in integers; that is five times faster
@@ -56,16 +107,13 @@ void appendFloat(ByteSink& sink, std::uint32_t bits) {
     mantissa |= 0x800000;
     exponent = static_cast<int>(exponentBits) - 150;
   }
-  static_assert(ByteSink::kMaxReserve >= 48, "room for the sign, 39 digits, point and 6 decimals");
-  char* const text = sink.reserve();
-  char* const end = text + ByteSink::kMaxReserve;
+  char* const end = out + kMaxNumberCell;
   if (exponent > 40) {
-    sink.commit(std::to_chars(text, end, value, std::chars_format::fixed, 6).ptr);
-    return;
+    return std::to_chars(out, end, value, std::chars_format::fixed, 6).ptr;
   }
   constexpr std::uint64_t kMillion = 1'000'000;
   std::uint64_t whole = 0;
-  std::uint64_t millionths = 0;
+  std::uint32_t millionths = 0;
   if (exponent >= 0) {
     whole = mantissa << exponent;
   } else if (exponent > -64) {
@@ -78,26 +126,25 @@ void appendFloat(ByteSink& sink, std::uint32_t bits) {
       ++rounded;
     }
     whole = rounded / kMillion;
-    millionths = rounded % kMillion;
+    millionths = static_cast<std::uint32_t>(rounded % kMillion);
   }  // else: below half a millionth, it prints as zero
-  char* out = text;
   if ((bits >> 31) != 0) {
     *out++ = '-';
   }
-  out = std::to_chars(out, end, whole).ptr;
+  out = whole <= UINT32_MAX ? writeDecimal(out, static_cast<std::uint32_t>(whole))
+                            : std::to_chars(out, end, whole).ptr;
   *out++ = '.';
-  for (int digit = 5; digit >= 0; --digit) {
-    out[digit] = static_cast<char>('0' + millionths % 10);
-    millionths /= 10;
-  }
-  sink.commit(out + 6);
+  out = writeTwoDigits(out, millionths / 10000);
+  out = writeTwoDigits(out, millionths / 100 % 100);
+  return writeTwoDigits(out, millionths % 100);
 }
 
 // `width` characters "0" or "1", the most significant shown bit first.
-void appendBinaryDigits(ByteSink& sink, std::uint32_t value, int width) {
+char* writeBinaryDigits(char* out, std::uint32_t value, int width) {
   for (int bit = width - 1; bit >= 0; --bit) {
-    sink.append(((value >> bit) & 1u) != 0 ? '1' : '0');
+    *out++ = ((value >> bit) & 1u) != 0 ? '1' : '0';
   }
+  return out;
 }
 
 // The four bytes of a header word up to its first zero byte.
@@ -168,33 +215,37 @@ bool CacheDocument::formatCsv(ByteSink& sink) const {
   }
   RecordReader reader(body.get());
   for (std::uint32_t r = 0; r < recordCount; ++r) {
+    char* out = sink.reserve(kMaxRecordRow);
     for (std::uint32_t k = 0; k < fieldCount; ++k) {
       const std::uint32_t slot = reader.next(storage[k]);
       switch (formats[k]) {
         case CellFormat::kUnsigned:
-          appendInteger(sink, slot);
+          out = writeDecimal(out, slot);
           break;
         case CellFormat::kSigned:
-          appendInteger(sink, static_cast<std::int32_t>(slot));
+          out = writeSigned(out, static_cast<std::int32_t>(slot));
           break;
         case CellFormat::kFloat:
-          appendFloat(sink, slot);
+          out = writeFloat(out, slot);
           break;
         case CellFormat::kText:
+          sink.commit(out);
           sink.append('"');
           appendText(sink, std::string_view(body.get() + slot));
-          sink.append('"');
-          break;
+          sink.append("\",");
+          out = sink.reserve(kMaxRecordRow);
+          continue;
         case CellFormat::kBits16:
-          appendBinaryDigits(sink, slot, 16);
+          out = writeBinaryDigits(out, slot, 16);
           break;
         case CellFormat::kBits32:
-          appendBinaryDigits(sink, slot, 32);
+          out = writeBinaryDigits(out, slot, 32);
           break;
       }
-      sink.append(',');
+      *out++ = ',';
     }
-    sink.append(kLineEnd);
+    std::memcpy(out, kLineEnd.data(), kLineEnd.size());
+    sink.commit(out + kLineEnd.size());
     if (!sink.ok()) {
       return false;
     }

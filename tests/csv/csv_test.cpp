@@ -155,6 +155,9 @@ TEST(CsvWriter, EveryFieldRule) {
             "Column 10,\r\n"
             "4294967295,-1,nan,-nan,inf,-inf,0000000000000000,11111111111111110000000000000000,"
             "200,2147483648,\r\n");
+  // Numbers are written from their digit count, which grows at each power of ten.
+  EXPECT_EQ(formatRecords({FT_UNSIGNED, FT_UNSIGNED}, {99999999, 100000000, 999999999, 1000000000}),
+            ",0,,0,0,\r\nColumn 1,Column 2,\r\n99999999,100000000,\r\n999999999,1000000000,\r\n");
 }
 
 TEST(CsvWriter, FloatsPrintAsPrintfPrintsThem) {
