@@ -5,6 +5,7 @@ namespace cachesift {
 void CacheDocument::clear() {
   rows.clear();
   rows.shrink_to_fit();
+  input = {};
   recordCount = 0;
   body.reset();
   bodySize = 0;

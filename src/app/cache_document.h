@@ -11,10 +11,10 @@
 #include "cachefile/wdb_header.h"
 #include "catalogue/format_definition.h"
 #include "csv/text_row.h"
+#include "io/file_io.h"
 
 namespace cachesift {
 
-class ByteSink;
 class Console;
 
 // The state of one conversion. Each step of a direction is an operation on
@@ -39,12 +39,13 @@ struct CacheDocument {
 
   // CSV to cache file.
   bool loadCsv(const std::string& path);
+  // The rows refer into `fileBytes`, which must outlive them.
   bool loadCsvBytes(std::string_view fileBytes);
   void rebuildHeader();
   bool writeCache(const std::string& path) const;  // writes into the CSV's directory
   bool formatCache(ByteSink& sink) const;
 
-  // Releases the rows and the body.
+  // Releases the rows and the bytes they refer into, and the body.
   void clear();
 
   // The layout of the input; points into the catalogue, which outlives us.
@@ -55,7 +56,9 @@ struct CacheDocument {
   // How many records from the body's start decodeRecords() found complete.
   std::uint32_t recordCount = 0;
   WdbHeader header;
+  // The CSV file's lines; they refer into `input`.
   std::vector<TextRow> rows;
+  FileContents input;
   Console& console;
 
  private:

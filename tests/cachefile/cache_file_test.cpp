@@ -136,7 +136,7 @@ TEST(CacheWriter, BinaryDigitFieldsReadBack) {
   }
   Conversion c;
   c.document.definition = &d;
-  c.document.rows = {{}, {}, {"0010001101000101", "11111111111111110000000000000000", "2.5"}};
+  c.document.rows = {{}, {}, TextRow("0010001101000101,11111111111111110000000000000000,2.5")};
   StringSink sink;
   ASSERT_TRUE(c.document.formatCache(sink));
   EXPECT_EQ(sink.bytes(), std::string(20, '\0') + word(0x2345) + word(0xFFFF0000) +
