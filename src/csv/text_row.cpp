@@ -1,6 +1,6 @@
 #include "csv/text_row.h"
 
-#include <algorithm>
+#include "io/byte_scan.h"
 
 namespace cachesift {
 namespace {
@@ -51,7 +51,7 @@ TextRow::TextRow(std::string_view line) {
     // line's end: in it every comma ends a cell.
     const std::size_t quoted = findQuotedCellStart(line);
     const std::size_t runEnd = quoted != std::string_view::npos ? quoted : line.size();
-    cellCount_ += static_cast<std::size_t>(std::count(line.begin(), line.begin() + runEnd, ','));
+    cellCount_ += countByte(line.data(), line.data() + runEnd, ',');
     if (quoted == std::string_view::npos) {
       // Bytes after the last comma are the line's last cell, as spreadsheets
       // write it; after a trailing comma there is no cell.
@@ -62,15 +62,11 @@ TextRow::TextRow(std::string_view line) {
   }
 }
 
-std::string_view TextRow::Cursor::nextQuoted() {
-  const char* const open = next_;
-  const std::size_t close = findQuoteComma({open + 1, static_cast<std::size_t>(end_ - open - 1)});
-  if (close == std::string_view::npos) {  // the line's last byte closes it
-    next_ = end_;
-    return {open + 1, static_cast<std::size_t>(end_ - open - 2)};
-  }
-  next_ = open + close + 3;
-  return {open + 1, close};
+std::string_view TextRow::Cursor::quotedCell(const char* open, const char* end) {
+  const std::string_view text(open + 1, static_cast<std::size_t>(end - open - 1));
+  const std::size_t close = findQuoteComma(text);
+  // Without a quote and comma, the line's last byte closes it.
+  return text.substr(0, close != std::string_view::npos ? close : text.size() - 1);
 }
 
 std::string_view TextRow::cell(std::size_t k) const {

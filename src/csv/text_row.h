@@ -47,7 +47,9 @@ class TextRow {
       --left_;
       std::string_view cell;
       if (*next_ == '"') {
-        cell = nextQuoted();
+        cell = quotedCell(next_, end_);
+        next_ = cell.data() + cell.size() + 1;
+        next_ += next_ != end_ ? 1 : 0;  // its comma
       } else {
         const char* const start = next_;
         while (next_ != end_ && *next_ != ',') {  // cells are mostly a few bytes: no memchr
@@ -78,7 +80,8 @@ class TextRow {
     }
 
    private:
-    std::string_view nextQuoted();
+    // The text of the quoted cell that starts at `open`, up to its closing quote.
+    static std::string_view quotedCell(const char* open, const char* end);
 
     const char* next_;
     const char* end_;

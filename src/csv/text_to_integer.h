@@ -11,6 +11,10 @@ inline bool isNumberSpace(char c) {
   return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
+inline bool isDecimalDigit(char c) {
+  return static_cast<unsigned char>(c - '0') <= 9;
+}
+
 // The first byte of [first, last) that is not such white space.
 inline const char* skipNumberSpace(const char* first, const char* last) {
   while (first != last && isNumberSpace(*first)) {
@@ -28,14 +32,16 @@ inline const char* skipNumberSpace(const char* first, const char* last) {
 // readInteger does it for the bytes [first, last) and returns where it
 // stopped; it is inline, as it runs for nearly every cell of a CSV file.
 inline const char* readInteger(const char* first, const char* last, std::uint32_t& value) {
-  first = skipNumberSpace(first, last);
   bool negative = false;
-  if (first != last && (*first == '+' || *first == '-')) {
-    negative = *first == '-';
-    ++first;
+  if (first != last && !isDecimalDigit(*first)) {  // most cells start with a digit
+    first = skipNumberSpace(first, last);
+    if (first != last && (*first == '+' || *first == '-')) {
+      negative = *first == '-';
+      ++first;
+    }
   }
   std::uint32_t magnitude = 0;  // unsigned arithmetic wraps modulo 2^32 by definition
-  for (; first != last && *first >= '0' && *first <= '9'; ++first) {
+  for (; first != last && isDecimalDigit(*first); ++first) {
     magnitude = magnitude * 10 + static_cast<std::uint32_t>(*first - '0');
   }
   value = negative ? 0u - magnitude : magnitude;

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstddef>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace cachesift {
+
+// How many of the bytes [first, last) are `byte`.
+inline std::size_t countByte(const char* first, const char* last, char byte) {
+  std::size_t count = 0;
+#ifdef __SSE2__
+  // Sixteen bytes at a time (every x86-64 processor has SSE2): each byte lane
+  // counts the matches of up to 255 blocks, then the lanes are summed.
+  const __m128i wanted = _mm_set1_epi8(byte);
+  while (last - first >= 16) {
+    __m128i lanes = _mm_setzero_si128();
+    for (int block = 0; block < 255 && last - first >= 16; ++block, first += 16) {
+      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first));
+      lanes = _mm_sub_epi8(lanes, _mm_cmpeq_epi8(bytes, wanted));  // a match is -1
+    }
+    const __m128i sums = _mm_sad_epu8(lanes, _mm_setzero_si128());
+    count += static_cast<std::size_t>(_mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4));
+  }
+#endif
+  for (; first != last; ++first) {
+    count += *first == byte ? 1 : 0;
+  }
+  return count;
+}
+
+}  // namespace cachesift
