@@ -16,13 +16,9 @@ namespace {
 static_assert(std::numeric_limits<float>::is_iec559 && std::numeric_limits<double>::is_iec559,
               "a double is rounded to the nearest float by a plain conversion");
 
-bool isDigit(char c) {
-  return c >= '0' && c <= '9';
-}
-
 std::size_t countDigits(std::string_view text, std::size_t from) {
   std::size_t end = from;
-  while (end < text.size() && isDigit(text[end])) {
+  while (end < text.size() && isDecimalDigit(text[end])) {
     ++end;
   }
   return end - from;
@@ -97,36 +93,32 @@ bool isTooLarge(const DecimalNumber& number) {
   return magnitude + (number.negativeExponent ? -exponent : exponent) > 0;
 }
 
-// A decimal without exponent and of at most 15 significant digits, read
-// exactly; nullopt for anything else.
+// A decimal without exponent and of at most 15 digits, read exactly;
+// nullopt for anything else (the general reading gives the same double).
 std::optional<double> readPlainDecimal(std::string_view text) {
   static constexpr double kPowersOf10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                            1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-  constexpr std::uint64_t kExactLimit = 1'000'000'000'000'000;  // 10^15 < 2^53
-  std::size_t i = 0;
-  const bool negative = !text.empty() && text[0] == '-';
-  i += negative ? 1 : 0;
-  std::uint64_t digits = 0;
-  std::size_t decimals = 0;
-  bool point = false;
-  bool any = false;
-  for (; i < text.size(); ++i) {
-    const char c = text[i];
-    if (isDigit(c)) {
-      digits = digits * 10 + static_cast<std::uint64_t>(c - '0');
-      decimals += point ? 1 : 0;
-      any = true;
-      if (digits >= kExactLimit || decimals >= std::size(kPowersOf10)) {
-        return std::nullopt;
-      }
-    } else if (c == '.' && !point) {
-      point = true;
-    } else {
-      break;
-    }
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  const bool negative = p != end && *p == '-';
+  p += negative ? 1 : 0;
+  std::uint64_t digits = 0;  // 15 digits stay below 2^53, exact in a double
+  const char* const integer = p;
+  for (; p != end && isDecimalDigit(*p); ++p) {
+    digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
   }
-  if (!any ||
-      (i < text.size() && (text[i] == 'e' || text[i] == 'E' || text[i] == 'd' || text[i] == 'D'))) {
+  std::size_t count = static_cast<std::size_t>(p - integer);
+  std::size_t decimals = 0;
+  if (p != end && *p == '.') {
+    const char* const fraction = ++p;
+    for (; p != end && isDecimalDigit(*p); ++p) {
+      digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
+    }
+    decimals = static_cast<std::size_t>(p - fraction);
+    count += decimals;
+  }
+  if (count == 0 || count >= std::size(kPowersOf10) ||
+      (p != end && (*p == 'e' || *p == 'E' || *p == 'd' || *p == 'D'))) {
     return std::nullopt;
   }
   const double value = static_cast<double>(digits) / kPowersOf10[decimals];
