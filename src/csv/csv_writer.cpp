@@ -6,6 +6,7 @@
 #include <type_traits>
 
 #include "app/cache_document.h"
+#include "csv/decimal_digits.h"
 #include "io/file_io.h"
 
 namespace cachesift {
@@ -25,40 +26,26 @@ void appendText(ByteSink& sink, std::string_view text) {
   sink.append(text);
 }
 
-// "00" to "99": numbers are written two digits at a time.
-constexpr char kDigitPairs[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
+constexpr std::uint64_t kZeroDigits = 0x3030303030303030;  // "00000000"
 
-char* writeTwoDigits(char* out, std::uint32_t value) {
-  std::memcpy(out, &kDigitPairs[2 * value], 2);
-  return out + 2;
-}
-
-// The ten-digit maximum of a word, where a cell is written straight into the
-// sink's block: the number of digits first, then the digits from the last.
+// Writes `value` in decimal, without a branch per digit (the lengths of a
+// record's numbers are hard to predict). Eight bytes are stored at a time,
+// up to seven of them past the number.
 char* writeDecimal(char* out, std::uint32_t value) {
-  if (value < 10) {  // most fields of a record are small or unused
-    *out = static_cast<char>('0' + value);
-    return out + 1;
+  constexpr std::uint32_t kHundredMillion = 100'000'000;
+  if (value >= kHundredMillion) {
+    const std::uint32_t high = value / kHundredMillion;  // 1 to 42
+    *out = static_cast<char>('0' + high / 10);
+    out += high >= 10 ? 1 : 0;
+    *out++ = static_cast<char>('0' + high % 10);
+    storeEightBytes(out, eightDigits(value % kHundredMillion) + kZeroDigits);
+    return out + 8;
   }
-  static constexpr std::uint32_t kPowersOf10[] = {1,      10,      100,      1000,      10000,
-                                                  100000, 1000000, 10000000, 100000000, 1000000000};
-  const int log10 = (std::bit_width(value) * 1233) >> 12;  // 1233 / 4096 is about log10(2)
-  char* const end = out + log10 + (value >= kPowersOf10[log10] ? 1 : 0);
-  char* p = end;
-  while (value >= 100) {
-    p -= 2;
-    writeTwoDigits(p, value % 100);
-    value /= 100;
-  }
-  if (value >= 10) {
-    writeTwoDigits(p - 2, value);
-  } else {
-    p[-1] = static_cast<char>('0' + value);
-  }
-  return end;
+  const std::uint64_t digits = eightDigits(value);
+  // Leading zeros are dropped, all but the last digit.
+  const int zeros = std::countr_zero(digits | std::uint64_t{1} << 56) / 8;
+  storeEightBytes(out, (digits + kZeroDigits) >> (8 * zeros));
+  return out + 8 - zeros;
 }
 
 char* writeSigned(char* out, std::int32_t value) {
@@ -73,8 +60,9 @@ char* writeSigned(char* out, std::int32_t value) {
 // Room for any cell but a text: a float takes up to a sign, 39 digits, the
 // point and six decimals.
 constexpr std::size_t kMaxNumberCell = 47;
-// Room for a record's number cells, their commas and the line end.
-constexpr std::size_t kMaxRecordRow = kMaxFields * (kMaxNumberCell + 1) + kLineEnd.size();
+// Room for a record's number cells, their commas and the line end, and for
+// the bytes that eight-byte stores leave past the last.
+constexpr std::size_t kMaxRecordRow = kMaxFields * (kMaxNumberCell + 1) + kLineEnd.size() + 8;
 static_assert(kMaxRecordRow <= ByteSink::kMaxReserve);
 
 template <typename Integer>
@@ -134,9 +122,8 @@ char* writeFloat(char* out, std::uint32_t bits) {
   out = whole <= UINT32_MAX ? writeDecimal(out, static_cast<std::uint32_t>(whole))
                             : std::to_chars(out, end, whole).ptr;
   *out++ = '.';
-  out = writeTwoDigits(out, millionths / 10000);
-  out = writeTwoDigits(out, millionths / 100 % 100);
-  return writeTwoDigits(out, millionths % 100);
+  storeEightBytes(out, (eightDigits(millionths) + kZeroDigits) >> 16);  // the last six
+  return out + 6;
 }
 
 // `width` characters "0" or "1", the most significant shown bit first.
