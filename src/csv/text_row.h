@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "csv/text_to_integer.h"
+#include "io/byte_scan.h"
 
 namespace cachesift {
 
@@ -52,9 +53,7 @@ class TextRow {
         next_ += next_ != end_ ? 1 : 0;  // its comma
       } else {
         const char* const start = next_;
-        while (next_ != end_ && *next_ != ',') {  // cells are mostly a few bytes: no memchr
-          ++next_;
-        }
+        next_ = findByte(next_, end_, ',');
         cell = {start, static_cast<std::size_t>(next_ - start)};
         next_ += next_ != end_ ? 1 : 0;
       }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <bit>
 #include <cstddef>
 
 #ifdef __SSE2__
@@ -29,6 +30,25 @@ inline std::size_t countByte(const char* first, const char* last, char byte) {
     count += *first == byte ? 1 : 0;
   }
   return count;
+}
+
+// The first of the bytes [first, last) that is `byte`, or `last`.
+inline const char* findByte(const char* first, const char* last, char byte) {
+#ifdef __SSE2__
+  // Sixteen bytes at a time: a short cell is found without a branch per byte.
+  const __m128i wanted = _mm_set1_epi8(byte);
+  for (; last - first >= 16; first += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first));
+    const auto matches = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, wanted)));
+    if (matches != 0) {
+      return first + std::countr_zero(matches);
+    }
+  }
+#endif
+  while (first != last && *first != byte) {
+    ++first;
+  }
+  return first;
 }
 
 }  // namespace cachesift
