@@ -5,10 +5,9 @@ namespace cachesift {
 void CacheDocument::clear() {
   rows.clear();
   rows.shrink_to_fit();
-  input = {};
   recordCount = 0;
-  body.reset();
-  bodySize = 0;
+  body = {};
+  input = {};
 }
 
 }  // namespace cachesift

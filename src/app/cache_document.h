@@ -32,6 +32,7 @@ struct CacheDocument {
 
   // Cache file to CSV.
   bool loadCache(const std::string& path);
+  // The body refers into `fileBytes`, which must outlive it.
   bool loadCacheBytes(std::string_view fileBytes);
   void decodeRecords();
   bool writeCsv(const std::string& path) const;  // writes path + ".csv"
@@ -45,25 +46,26 @@ struct CacheDocument {
   bool writeCache(const std::string& path) const;  // writes into the CSV's directory
   bool formatCache(ByteSink& sink) const;
 
-  // Releases the rows and the bytes they refer into, and the body.
+  // Releases the rows and the body, and the bytes they refer into.
   void clear();
 
   // The layout of the input; points into the catalogue, which outlives us.
   const FormatDefinition* definition = nullptr;
-  // The cache file's bytes after its header.
-  std::unique_ptr<char[]> body;
-  std::size_t bodySize = 0;
+  // The cache file's bytes after its header; they lie in `input`, or for
+  // loadCacheBytes() in the bytes given.
+  std::string_view body;
   // How many records from the body's start decodeRecords() found complete.
   std::uint32_t recordCount = 0;
   WdbHeader header;
-  // The CSV file's lines; they refer into `input`.
+  // The CSV file's lines; they refer into `input`, or for loadCsvBytes() in
+  // the bytes given.
   std::vector<TextRow> rows;
+  // The input file's bytes, for the steps that read a file.
   FileContents input;
   Console& console;
 
  private:
   bool acceptHeader(std::string_view firstBytes);
-  bool allocateBody(std::uint64_t size);
 };
 
 }  // namespace cachesift

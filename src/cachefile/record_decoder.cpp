@@ -59,8 +59,8 @@ std::vector<RecordRun> recordRuns(const FormatDefinition& definition) {
 // field or a text that does not fit, a missing NUL) ends it too and is
 // dropped: nothing is ever read past the body.
 void CacheDocument::decodeRecords() {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(body.get());
-  const std::size_t size = bodySize;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(body.data());
+  const std::size_t size = body.size();
   const std::vector<RecordRun> runs = recordRuns(*definition);
   std::size_t offset = 0;
   std::uint32_t count = 0;
@@ -88,8 +88,7 @@ void CacheDocument::decodeRecords() {
         break;
       }
       const auto end = static_cast<std::size_t>(static_cast<const unsigned char*>(nul) - bytes);
-      recordLostTexts +=
-          run.text == RecordRun::kPrinted && lostInCsv(std::string_view(body.get() + at, end - at));
+      recordLostTexts += run.text == RecordRun::kPrinted && lostInCsv(body.substr(at, end - at));
       at = end + 1;
     }
     if (!complete) {

@@ -78,8 +78,7 @@ bool CacheDocument::loadCsvBytes(std::string_view fileBytes) {
 }
 
 bool CacheDocument::loadCsv(const std::string& path) {
-  FileContents contents;
-  switch (readWholeFile(path, contents)) {
+  switch (readWholeFile(path, input)) {
     case ReadStatus::kCannotOpen:
       console.print("Failed to open file\n");
       return false;
@@ -89,7 +88,6 @@ bool CacheDocument::loadCsv(const std::string& path) {
     case ReadStatus::kOk:
       break;
   }
-  input = std::move(contents);
   return loadCsvBytes(input.view());
 }
 

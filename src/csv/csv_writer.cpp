@@ -200,7 +200,7 @@ bool CacheDocument::formatCsv(ByteSink& sink) const {
     storage[k] = fieldStorage(definition->fieldTypes[k] & 0xFF, k);
     formats[k] = cellFormat(definition->fieldTypes[k], k);
   }
-  RecordReader reader(body.get());
+  RecordReader reader(body.data());
   for (std::uint32_t r = 0; r < recordCount; ++r) {
     char* out = sink.reserve(kMaxRecordRow);
     for (std::uint32_t k = 0; k < fieldCount; ++k) {
@@ -218,7 +218,7 @@ bool CacheDocument::formatCsv(ByteSink& sink) const {
         case CellFormat::kText:
           sink.commit(out);
           sink.append('"');
-          appendText(sink, std::string_view(body.get() + slot));
+          appendText(sink, std::string_view(body.data() + slot));
           sink.append("\",");
           out = sink.reserve(kMaxRecordRow);
           continue;

@@ -137,8 +137,7 @@ std::string formatRecords(const std::vector<int>& types, const std::vector<std::
   }
   Conversion c;
   c.document.definition = &d;
-  c.document.body = std::make_unique<char[]>(body.size());
-  std::copy(body.begin(), body.end(), c.document.body.get());
+  c.document.body = body;
   c.document.recordCount = static_cast<std::uint32_t>(slots.size() / types.size());
   StringSink sink;
   c.document.formatCsv(sink);
