@@ -46,10 +46,10 @@ inline std::uint64_t eightDigits(std::uint32_t value) {
   return tens | (lanes - tens * 10) << 8;
 }
 
-// The number of decimal digits that begin the eight bytes at `p` (0 to 8),
-// and in `value` what they read as.
-inline int leadingDigits(const char* p, std::uint32_t& value) {
-  const std::uint64_t digits = loadEightBytes(p) - 0x3030303030303030;
+// The number of decimal digits that begin the eight bytes of `bytes` (0 to
+// 8), and in `value` what they read as.
+inline int leadingDigits(std::uint64_t bytes, std::uint32_t& value) {
+  const std::uint64_t digits = bytes - 0x3030303030303030;
   // A byte that is no digit gets its top bit: below '0' the subtraction
   // wraps, above '9' adding 0x76 passes 0x80. Bytes after it do not count.
   const int count =
@@ -65,6 +65,20 @@ inline int leadingDigits(const char* p, std::uint32_t& value) {
   number = (number * 100 + (number >> 16)) & 0x0000FFFF0000FFFF;
   value = static_cast<std::uint32_t>(number * 10000 + (number >> 32));
   return count;
+}
+
+// The same for the digits that begin [p, end), of which fewer than eight may
+// be left: then the eight bytes that end at `end` are read. REQUIRES: the
+// eight bytes from `p`, or those up to `end`, are readable.
+inline int leadingDigits(const char* p, const char* end, std::uint32_t& value) {
+  const auto left = end - p;
+  std::uint64_t bytes = 0;  // zero bytes are no digits
+  if (left >= 8) {
+    bytes = loadEightBytes(p);
+  } else if (left > 0) {
+    bytes = loadEightBytes(end - 8) >> (64 - 8 * left);
+  }
+  return leadingDigits(bytes, value);
 }
 
 }  // namespace cachesift

@@ -44,7 +44,7 @@ inline const char* readInteger(const char* first, const char* last, std::uint32_
   }
   std::uint32_t magnitude = 0;  // unsigned arithmetic wraps modulo 2^32 by definition
   if (last - first >= 8) {      // without a branch per digit, where eight bytes can be read
-    const int count = leadingDigits(first, magnitude);
+    const int count = leadingDigits(loadEightBytes(first), magnitude);
     first += count;
     if (count < 8) {
       value = negative ? 0u - magnitude : magnitude;
