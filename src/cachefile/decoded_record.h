@@ -1,7 +1,7 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
+#include <string_view>
 
 #include "cachefile/coding.h"
 #include "catalogue/field_type.h"
@@ -34,19 +34,27 @@ class RecordReader {
   explicit RecordReader(const char* body) : body_(body), at_(body) {}
 
   std::uint32_t next(FieldStorage storage) {
-    const char* const field = at_;
     switch (storage) {
       case FieldStorage::kWord:
-        at_ += 4;
-        return decodeFixed32(reinterpret_cast<const unsigned char*>(field));
+        return nextWord();
       case FieldStorage::kByte:
-        at_ += 1;
-        return static_cast<unsigned char>(*field);
+        return static_cast<unsigned char>(*at_++);
       case FieldStorage::kText:
         break;
     }
-    at_ += std::strlen(field) + 1;
-    return static_cast<std::uint32_t>(field - body_);
+    const char* const text = nextText().data();
+    return static_cast<std::uint32_t>(text - body_);
+  }
+
+  std::uint32_t nextWord() {
+    at_ += 4;
+    return decodeFixed32(reinterpret_cast<const unsigned char*>(at_ - 4));
+  }
+
+  std::string_view nextText() {
+    const std::string_view text(at_);
+    at_ += text.size() + 1;
+    return text;
   }
 
  private:

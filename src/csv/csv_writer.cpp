@@ -165,6 +165,24 @@ CellFormat cellFormat(FieldType type, std::uint32_t position) {
   return CellFormat::kUnsigned;
 }
 
+// A cell of any format but text.
+char* writeNumberCell(char* out, CellFormat format, std::uint32_t value) {
+  switch (format) {
+    case CellFormat::kUnsigned:
+    case CellFormat::kText:
+      break;
+    case CellFormat::kSigned:
+      return writeSigned(out, static_cast<std::int32_t>(value));
+    case CellFormat::kFloat:
+      return writeFloat(out, value);
+    case CellFormat::kBits16:
+      return writeBinaryDigits(out, value, 16);
+    case CellFormat::kBits32:
+      return writeBinaryDigits(out, value, 32);
+  }
+  return writeDecimal(out, value);
+}
+
 }  // namespace
 
 bool CacheDocument::formatCsv(ByteSink& sink) const {
@@ -194,39 +212,52 @@ bool CacheDocument::formatCsv(ByteSink& sink) const {
   }
   sink.append(kLineEnd);
 
+  // Most cells are words printed as numbers: they are made at once, without
+  // a second choice by how the field is stored; a negative signed number
+  // without a branch on its sign.
+  enum class Cell : std::uint8_t { kWordNumber, kWordFloat, kText, kOther };
+  std::array<Cell, kMaxFields> cells;
+  std::array<std::uint32_t, kMaxFields> signBits;
   std::array<FieldStorage, kMaxFields> storage;
   std::array<CellFormat, kMaxFields> formats;
   for (std::uint32_t k = 0; k < fieldCount; ++k) {
     storage[k] = fieldStorage(definition->fieldTypes[k] & 0xFF, k);
     formats[k] = cellFormat(definition->fieldTypes[k], k);
+    const bool signedNumber = formats[k] == CellFormat::kSigned;
+    signBits[k] = signedNumber ? 0x80000000 : 0;
+    if (storage[k] == FieldStorage::kWord &&
+        (formats[k] == CellFormat::kUnsigned || signedNumber)) {
+      cells[k] = Cell::kWordNumber;
+    } else if (storage[k] == FieldStorage::kWord && formats[k] == CellFormat::kFloat) {
+      cells[k] = Cell::kWordFloat;
+    } else {
+      cells[k] = formats[k] == CellFormat::kText ? Cell::kText : Cell::kOther;
+    }
   }
   RecordReader reader(body.data());
   for (std::uint32_t r = 0; r < recordCount; ++r) {
     char* out = sink.reserve(kMaxRecordRow);
     for (std::uint32_t k = 0; k < fieldCount; ++k) {
-      const std::uint32_t slot = reader.next(storage[k]);
-      switch (formats[k]) {
-        case CellFormat::kUnsigned:
-          out = writeDecimal(out, slot);
+      switch (cells[k]) {
+        case Cell::kWordNumber: {
+          const std::uint32_t value = reader.nextWord();
+          const bool negative = (value & signBits[k]) != 0;
+          *out = '-';
+          out = writeDecimal(out + (negative ? 1 : 0), negative ? 0u - value : value);
           break;
-        case CellFormat::kSigned:
-          out = writeSigned(out, static_cast<std::int32_t>(slot));
+        }
+        case Cell::kWordFloat:
+          out = writeFloat(out, reader.nextWord());
           break;
-        case CellFormat::kFloat:
-          out = writeFloat(out, slot);
-          break;
-        case CellFormat::kText:
+        case Cell::kText:
           sink.commit(out);
           sink.append('"');
-          appendText(sink, std::string_view(body.data() + slot));
+          appendText(sink, reader.nextText());
           sink.append("\",");
           out = sink.reserve(kMaxRecordRow);
           continue;
-        case CellFormat::kBits16:
-          out = writeBinaryDigits(out, slot, 16);
-          break;
-        case CellFormat::kBits32:
-          out = writeBinaryDigits(out, slot, 32);
+        case Cell::kOther:
+          out = writeNumberCell(out, formats[k], reader.next(storage[k]));
           break;
       }
       *out++ = ',';
