@@ -1,8 +1,9 @@
-#include <cstring>
+#include <array>
 #include <string>
 #include <vector>
 
 #include "app/cache_document.h"
+#include "io/byte_scan.h"
 #include "io/console.h"
 #include "io/file_io.h"
 
@@ -12,12 +13,21 @@ namespace {
 // Flags that the CSV writer tests before FT_STRING.
 constexpr FieldType kPrintedAsNumber = FT_UNSIGNED | FT_SIGNED | FT_FLOAT;
 
-// Whether the CSV form cannot carry a text back as it is: its reader takes a
-// double quote before a comma for the end of a quoted cell, an LF for the end
-// of a line and the byte 1A for the end of the file.
-bool lostInCsv(std::string_view text) {
-  return text.find('\n') != std::string_view::npos || text.find('\x1A') != std::string_view::npos ||
-         text.find("\",") != std::string_view::npos;
+// The NUL that ends the text at `text`, or nullptr when none comes before
+// `last`. `lost` becomes true when the CSV form cannot carry the text back
+// as it is: its reader takes a double quote before a comma for the end of a
+// quoted cell, an LF for the end of a line and the byte 1A for the end of
+// the file.
+const char* endOfText(const char* text, const char* last, bool& lost) {
+  static constexpr std::array<char, 4> kStops = {'\0', '\n', '\x1A', '"'};
+  for (const char* p = findAnyOf(text, last, kStops); p != last;
+       p = findAnyOf(p + 1, last, kStops)) {
+    if (*p == '\0') {
+      return p;
+    }
+    lost = lost || *p != '"' || (p + 1 != last && p[1] == ',');
+  }
+  return nullptr;
 }
 
 // A record after its id and entry size, as runs of words and bytes each
@@ -82,14 +92,14 @@ void CacheDocument::decodeRecords() {
       if (run.text == RecordRun::kNone) {
         continue;
       }
-      const void* nul = std::memchr(bytes + at, 0, size - at);
+      bool lost = false;
+      const char* const nul = endOfText(body.data() + at, body.data() + size, lost);
       complete = nul != nullptr;
       if (!complete) {
         break;
       }
-      const auto end = static_cast<std::size_t>(static_cast<const unsigned char*>(nul) - bytes);
-      recordLostTexts += run.text == RecordRun::kPrinted && lostInCsv(body.substr(at, end - at));
-      at = end + 1;
+      recordLostTexts += run.text == RecordRun::kPrinted && lost;
+      at = static_cast<std::size_t>(nul - body.data()) + 1;
     }
     if (!complete) {
       break;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <bit>
 #include <cstddef>
 
@@ -46,6 +47,33 @@ inline const char* findByte(const char* first, const char* last, char byte) {
   }
 #endif
   while (first != last && *first != byte) {
+    ++first;
+  }
+  return first;
+}
+
+// The first of the bytes [first, last) that is one of the four `wanted`, or
+// `last`.
+inline const char* findAnyOf(const char* first, const char* last,
+                             const std::array<char, 4>& wanted) {
+#ifdef __SSE2__
+  const __m128i a = _mm_set1_epi8(wanted[0]);
+  const __m128i b = _mm_set1_epi8(wanted[1]);
+  const __m128i c = _mm_set1_epi8(wanted[2]);
+  const __m128i d = _mm_set1_epi8(wanted[3]);
+  for (; last - first >= 16; first += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first));
+    const __m128i hits =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, a), _mm_cmpeq_epi8(bytes, b)),
+                     _mm_or_si128(_mm_cmpeq_epi8(bytes, c), _mm_cmpeq_epi8(bytes, d)));
+    const auto matches = static_cast<unsigned>(_mm_movemask_epi8(hits));
+    if (matches != 0) {
+      return first + std::countr_zero(matches);
+    }
+  }
+#endif
+  while (first != last && *first != wanted[0] && *first != wanted[1] && *first != wanted[2] &&
+         *first != wanted[3]) {
     ++first;
   }
   return first;
