@@ -17,9 +17,11 @@ inline std::size_t countByte(const char* first, const char* last, char byte) {
   // Sixteen bytes at a time (every x86-64 processor has SSE2): each byte lane
   // counts the matches of up to 255 blocks, then the lanes are summed.
   const __m128i wanted = _mm_set1_epi8(byte);
-  while (last - first >= 16) {
+  for (auto blocks = static_cast<std::size_t>(last - first) / 16; blocks > 0;) {
+    const std::size_t round = blocks < 255 ? blocks : 255;
+    blocks -= round;
     __m128i lanes = _mm_setzero_si128();
-    for (int block = 0; block < 255 && last - first >= 16; ++block, first += 16) {
+    for (const char* const end = first + 16 * round; first != end; first += 16) {
       const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first));
       lanes = _mm_sub_epi8(lanes, _mm_cmpeq_epi8(bytes, wanted));  // a match is -1
     }
