@@ -97,8 +97,8 @@ bool isTooLarge(const DecimalNumber& number) {
 // Adds the digits that begin [p, end) to `digits` (times ten per digit) and
 // returns where they stop. Up to seven are read at once where eight bytes of
 // `text` can be read.
-const char* readDigits(const char* p, const char* end, std::string_view text,
-                       std::uint64_t& digits) {
+inline const char* readDigits(const char* p, const char* end, std::string_view text,
+                              std::uint64_t& digits) {
   static constexpr std::uint64_t kPowersOf10[] = {1,     10,     100,     1000,
                                                   10000, 100000, 1000000, 10000000};
   if (text.size() >= 8) {
@@ -143,17 +143,8 @@ std::optional<double> readPlainDecimal(std::string_view text) {
   return negative ? -value : value;
 }
 
-}  // namespace
-
-float textToFloat(std::string_view text) {
-  text.remove_prefix(static_cast<std::size_t>(
-      skipNumberSpace(text.data(), text.data() + text.size()) - text.data()));
-  // Most cells are what the CSV writer printed: a few digits, a point and
-  // six decimals, without exponent. Such a number is N / 10^k with N and 10^k
-  // exact doubles, so one division gives the correctly rounded double.
-  if (const std::optional<double> plain = readPlainDecimal(text)) {
-    return static_cast<float>(*plain);
-  }
+// Any decimal number, through the standard library's reading.
+[[gnu::noinline]] float readGeneralDecimal(std::string_view text) {
   DecimalNumber number;
   if (!scanDecimal(text, number)) {
     return 0.0f;
@@ -180,6 +171,20 @@ float textToFloat(std::string_view text) {
     value = number.negative ? -limit : limit;
   }
   return static_cast<float>(value);
+}
+
+}  // namespace
+
+float textToFloat(std::string_view text) {
+  text.remove_prefix(static_cast<std::size_t>(
+      skipNumberSpace(text.data(), text.data() + text.size()) - text.data()));
+  // Most cells are what the CSV writer printed: a few digits, a point and
+  // six decimals, without exponent. Such a number is N / 10^k with N and 10^k
+  // exact doubles, so one division gives the correctly rounded double.
+  if (const std::optional<double> plain = readPlainDecimal(text)) {
+    return static_cast<float>(*plain);
+  }
+  return readGeneralDecimal(text);
 }
 
 }  // namespace cachesift
