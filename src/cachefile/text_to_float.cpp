@@ -143,7 +143,8 @@ std::optional<double> readPlainDecimal(std::string_view text) {
   return negative ? -value : value;
 }
 
-// Any decimal number, through the standard library's reading.
+// Any decimal number, through the standard library's reading. Not inlined:
+// its stack frame would slow down the plain decimals that most cells hold.
 [[gnu::noinline]] float readGeneralDecimal(std::string_view text) {
   DecimalNumber number;
   if (!scanDecimal(text, number)) {

@@ -123,7 +123,9 @@ void copyPermissions(const std::string& target, std::FILE* file) {
 }
 
 // Maps `size` bytes of an open file for reading; nullptr where it cannot be
-// mapped (an empty file, a file system without mappings).
+// mapped (an empty file, a file system without mappings). On Linux, reading
+// a mapped page that another program has cut from the file meanwhile ends
+// the process (SIGBUS); Windows refuses to shorten a mapped file.
 const char* mapFile(std::FILE* file, std::size_t size) {
   if (size == 0) {
     return nullptr;
