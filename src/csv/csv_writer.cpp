@@ -1,3 +1,4 @@
+#include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -28,6 +29,23 @@ void appendText(ByteSink& sink, std::string_view text) {
 
 constexpr std::uint64_t kZeroDigits = 0x3030303030303030;  // "00000000"
 
+// "0000" to "9999", each in the bytes of a 32-bit word, the first digit in
+// the lowest byte: numbers are written four digits at a time.
+constexpr std::array<std::uint32_t, 10000> kFourDigits = [] {
+  std::array<std::uint32_t, 10000> words{};
+  for (std::uint32_t n = 0; n < 10000; ++n) {
+    words[n] = (n / 1000 + 0x30) | (n / 100 % 10 + 0x30) << 8 | (n / 10 % 10 + 0x30) << 16 |
+               (n % 10 + 0x30) << 24;
+  }
+  return words;
+}();
+
+// The eight digits of `value` (below 10^8) as text, leading zeros included,
+// the first in the lowest byte.
+std::uint64_t eightDigitText(std::uint32_t value) {
+  return kFourDigits[value / 10000] | std::uint64_t{kFourDigits[value % 10000]} << 32;
+}
+
 // Writes `value` in decimal, without a branch per digit (the lengths of a
 // record's numbers are hard to predict). Eight bytes are stored at a time,
 // up to seven of them past the number.
@@ -38,13 +56,13 @@ char* writeDecimal(char* out, std::uint32_t value) {
     *out = static_cast<char>('0' + high / 10);
     out += high >= 10 ? 1 : 0;
     *out++ = static_cast<char>('0' + high % 10);
-    storeEightBytes(out, eightDigits(value % kHundredMillion) + kZeroDigits);
+    storeEightBytes(out, eightDigitText(value % kHundredMillion));
     return out + 8;
   }
-  const std::uint64_t digits = eightDigits(value);
+  const std::uint64_t text = eightDigitText(value);
   // Leading zeros are dropped, all but the last digit.
-  const int zeros = std::countr_zero(digits | std::uint64_t{1} << 56) / 8;
-  storeEightBytes(out, (digits + kZeroDigits) >> (8 * zeros));
+  const int zeros = std::countr_zero((text - kZeroDigits) | std::uint64_t{1} << 56) / 8;
+  storeEightBytes(out, text >> (8 * zeros));
   return out + 8 - zeros;
 }
 
@@ -122,7 +140,7 @@ char* writeFloat(char* out, std::uint32_t bits) {
   out = whole <= UINT32_MAX ? writeDecimal(out, static_cast<std::uint32_t>(whole))
                             : std::to_chars(out, end, whole).ptr;
   *out++ = '.';
-  storeEightBytes(out, (eightDigits(millionths) + kZeroDigits) >> 16);  // the last six
+  storeEightBytes(out, eightDigitText(millionths) >> 16);  // the last six
   return out + 6;
 }
 

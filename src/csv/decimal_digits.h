@@ -34,18 +34,6 @@ inline void storeEightBytes(char* p, std::uint64_t word) {
   }
 }
 
-// The eight digits of `value` (below 10^8) as byte values 0 to 9, leading
-// zeros included: the four-digit halves go into the word's two 32-bit lanes,
-// each lane is divided by 100 into 16-bit lanes, and those by 10 into bytes.
-// Multiplying by 10486 / 2^20 and by 103 / 2^10 divides exactly there.
-inline std::uint64_t eightDigits(std::uint32_t value) {
-  std::uint64_t lanes = value / 10000 | std::uint64_t{value % 10000} << 32;
-  const std::uint64_t hundreds = (lanes * 10486 >> 20) & 0x0000007F0000007F;
-  lanes = hundreds | (lanes - hundreds * 100) << 16;
-  const std::uint64_t tens = (lanes * 103 >> 10) & 0x000F000F000F000F;
-  return tens | (lanes - tens * 10) << 8;
-}
-
 // The number of decimal digits that begin the eight bytes of `bytes` (0 to
 // 8), and in `value` what they read as.
 inline int leadingDigits(std::uint64_t bytes, std::uint32_t& value) {
