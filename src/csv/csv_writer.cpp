@@ -128,15 +128,14 @@ char* writeFloat(char* out, std::uint32_t bits) {
     const std::uint64_t rest = scaled & ((std::uint64_t{1} << shift) - 1);
     const std::uint64_t half = std::uint64_t{1} << (shift - 1);
     std::uint64_t rounded = scaled >> shift;
-    if (rest > half || (rest == half && (rounded & 1) != 0)) {
-      ++rounded;
-    }
+    // Up above half, and at half to even; without a branch, as a float's
+    // last bits are unpredictable.
+    rounded += (rest > half || (rest == half && (rounded & 1) != 0)) ? 1 : 0;
     whole = rounded / kMillion;
     millionths = static_cast<std::uint32_t>(rounded % kMillion);
   }  // else: below half a millionth, it prints as zero
-  if ((bits >> 31) != 0) {
-    *out++ = '-';
-  }
+  *out = '-';
+  out += bits >> 31;
   out = whole <= UINT32_MAX ? writeDecimal(out, static_cast<std::uint32_t>(whole))
                             : std::to_chars(out, end, whole).ptr;
   *out++ = '.';
