@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
-# Times both conversions of a ~70,000-record item cache with the release build:
-# the median wall time of several runs of the whole process, the throughput in
-# MB of CSV written (or read) per second, and the peak memory.
-#   bench/run_bench.sh [build dir, default build/release]   (RUNS=9 by default)
+# Times both conversions of a ~70,000-record item cache with the release build
+# against the I/O floor: bench/io_floor reads the same input and replaces the
+# same (existing) target with as many bytes, flushed as the tool flushes them,
+# and converts nothing. The tool and the floor run alternately, RUNS times
+# each (9 by default); per direction the script prints the tool's median wall
+# time, the floor's, their ratio and the tool's peak memory.
+#   bench/run_bench.sh [build dir, default build/release]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/release}
 runs=${RUNS:-9}
 [ -x /usr/bin/time ] || { echo "needs /usr/bin/time (apt-get install time)"; exit 1; }
-if [ ! -x "$build/cachesift" ] || [ ! -x "$build/bench/make_bench_cache" ]; then
+if [ ! -x "$build/cachesift" ] || [ ! -x "$build/bench/make_bench_cache" ] ||
+   [ ! -x "$build/bench/io_floor" ]; then
   cmake --preset release >/dev/null && cmake --build --preset release >/dev/null
 fi
 
@@ -16,36 +20,39 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/back"
 "$build/bench/make_bench_cache" "$work/itemcache.wdb" 70000
+"$build/cachesift" "$work/itemcache.wdb" >/dev/null
+cp "$work/itemcache.wdb.csv" "$work/back/"
+"$build/cachesift" "$work/back/itemcache.wdb.csv" >/dev/null  # both targets exist from here on
 
-# Runs one conversion $runs times; prints the median seconds and the peak KiB.
-measure() {
-  local input=$1 times=() peak=0
+# Microseconds of wall time of a command, which runs under /usr/bin/time
+# (writing its peak KiB to $work/mem), as the floor does too.
+timed() {
+  local start end
+  start=$(date +%s%N)
+  /usr/bin/time -f '%M' -o "$work/mem" "$@" >/dev/null
+  end=$(date +%s%N)
+  echo $(( (end - start) / 1000 ))
+}
+
+median() { printf '%s\n' "$@" | sort -n | sed -n "$(( ($# + 1) / 2 ))p"; }
+
+# One direction: the input, the target the tool writes, a name for the line.
+direction() {
+  local input=$1 target=$2 name=$3 tool=() floor=() peak=0 kib bytes
+  bytes=$(stat -c %s "$target")
   for _ in $(seq "$runs"); do
-    local start end kib
-    start=$(date +%s%N)
-    /usr/bin/time -f '%M' -o "$work/mem" "$build/cachesift" "$input" >/dev/null
-    end=$(date +%s%N)
-    times+=($(( (end - start) / 1000 )))
+    tool+=("$(timed "$build/cachesift" "$input")")
     kib=$(tail -n 1 "$work/mem")
     (( kib > peak )) && peak=$kib
+    floor+=("$(timed "$build/bench/io_floor" "$input" "$target" "$bytes")")
   done
-  local median
-  median=$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(( (runs + 1) / 2 ))p")
-  echo "$median $peak"
+  awk -v n="$name" -v t="$(median "${tool[@]}")" -v f="$(median "${floor[@]}")" -v kib="$peak" \
+      -v in_bytes="$(stat -c %s "$input")" -v runs="$runs" 'BEGIN {
+    printf "%-13s tool %.3f s  floor %.3f s  ratio %.2f  peak memory %.1f MiB (%.2f times the input)  [median of %d]\n",
+      n, t / 1e6, f / 1e6, t / f, kib / 1024, kib * 1024 / in_bytes, runs }'
 }
 
-report() {
-  local name=$1 micros=$2 kib=$3 bytes=$4
-  awk -v n="$name" -v us="$micros" -v kib="$kib" -v b="$bytes" -v runs="$runs" 'BEGIN {
-    printf "%-14s median %.3f s over %d runs, %.0f MB/s of CSV, peak memory %.1f MiB\n",
-      n, us / 1e6, runs, b / 1e6 / (us / 1e6), kib / 1024 }'
-}
-
-read -r us kib < <(measure "$work/itemcache.wdb")
-csv_bytes=$(stat -c %s "$work/itemcache.wdb.csv")
-report "cache to CSV" "$us" "$kib" "$csv_bytes"
-
-mv "$work/itemcache.wdb.csv" "$work/back/itemcache.wdb.csv"
-read -r us kib < <(measure "$work/back/itemcache.wdb.csv")
-report "CSV to cache" "$us" "$kib" "$csv_bytes"
-echo "CSV file: $csv_bytes bytes; cache file written back: $(stat -c %s "$work/back/itemcache.wdb") bytes"
+direction "$work/itemcache.wdb" "$work/itemcache.wdb.csv" "cache to CSV"
+direction "$work/back/itemcache.wdb.csv" "$work/back/itemcache.wdb" "CSV to cache"
+echo "cache file: $(stat -c %s "$work/itemcache.wdb") bytes; CSV file: $(stat -c %s "$work/itemcache.wdb.csv") bytes;" \
+  "cache file written back: $(stat -c %s "$work/back/itemcache.wdb") bytes; load average: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -5,10 +5,9 @@ namespace cachesift {
 void CacheDocument::clear() {
   rows.clear();
   rows.shrink_to_fit();
-  records.clear();
-  records.shrink_to_fit();
-  body.reset();
-  bodySize = 0;
+  recordCount = 0;
+  body = {};
+  input = {};
 }
 
 }  // namespace cachesift

@@ -11,10 +11,10 @@
 #include "cachefile/wdb_header.h"
 #include "catalogue/format_definition.h"
 #include "csv/text_row.h"
+#include "io/file_io.h"
 
 namespace cachesift {
 
-class ByteSink;
 class Console;
 
 // The state of one conversion. Each step of a direction is an operation on
@@ -32,6 +32,7 @@ struct CacheDocument {
 
   // Cache file to CSV.
   bool loadCache(const std::string& path);
+  // The body refers into `fileBytes`, which must outlive it.
   bool loadCacheBytes(std::string_view fileBytes);
   void decodeRecords();
   bool writeCsv(const std::string& path) const;  // writes path + ".csv"
@@ -39,27 +40,32 @@ struct CacheDocument {
 
   // CSV to cache file.
   bool loadCsv(const std::string& path);
+  // The rows refer into `fileBytes`, which must outlive them.
   bool loadCsvBytes(std::string_view fileBytes);
   void rebuildHeader();
   bool writeCache(const std::string& path) const;  // writes into the CSV's directory
   bool formatCache(ByteSink& sink) const;
 
-  // Releases the rows, the records and then the body they refer into.
+  // Releases the rows and the body, and the bytes they refer into.
   void clear();
 
   // The layout of the input; points into the catalogue, which outlives us.
   const FormatDefinition* definition = nullptr;
-  // The cache file's bytes after its header.
-  std::unique_ptr<char[]> body;
-  std::size_t bodySize = 0;
-  std::vector<DecodedRecord> records;
+  // The cache file's bytes after its header; they lie in `input`, or for
+  // loadCacheBytes() in the bytes given.
+  std::string_view body;
+  // How many records from the body's start decodeRecords() found complete.
+  std::uint32_t recordCount = 0;
   WdbHeader header;
+  // The CSV file's lines; they refer into `input`, or for loadCsvBytes() in
+  // the bytes given.
   std::vector<TextRow> rows;
+  // The input file's bytes, for the steps that read a file.
+  FileContents input;
   Console& console;
 
  private:
   bool acceptHeader(std::string_view firstBytes);
-  bool allocateBody(std::uint64_t size);
 };
 
 }  // namespace cachesift

@@ -1,11 +1,11 @@
-#include <cstring>
+#include <algorithm>
 #include <limits>
 #include <string>
 
 #include "app/cache_document.h"
+#include "catalogue/catalogue.h"
 #include "io/console.h"
 #include "io/file_io.h"
-#include "catalogue/catalogue.h"
 
 namespace cachesift {
 namespace {
@@ -14,7 +14,7 @@ namespace {
 // below this; from here on it says nothing about the field count.
 constexpr std::uint32_t kNoFieldCountFrom = 1016;
 
-// Text slots of a DecodedRecord hold 32-bit offsets into the body.
+// A text field is read as its 32-bit offset into the body.
 constexpr std::uint64_t kMaxBodySize = std::numeric_limits<std::uint32_t>::max();
 
 }  // namespace
@@ -47,26 +47,15 @@ bool CacheDocument::acceptHeader(std::string_view firstBytes) {
   return true;
 }
 
-bool CacheDocument::allocateBody(std::uint64_t size) {
-  std::unique_ptr<char[]> buffer = size <= kMaxBodySize ? allocateBytes(size) : nullptr;
-  if (!buffer) {
-    console.print(kTooLargeMessage);
-    return false;
-  }
-  body = std::move(buffer);
-  bodySize = static_cast<std::size_t>(size);
-  return true;
-}
-
 bool CacheDocument::loadCacheBytes(std::string_view fileBytes) {
   if (!acceptHeader(fileBytes.substr(0, kHeaderSize))) {
     return false;
   }
-  const std::string_view bodyBytes = fileBytes.substr(kHeaderSize);
-  if (!allocateBody(bodyBytes.size())) {
+  if (fileBytes.size() - kHeaderSize > kMaxBodySize) {
+    console.print(kTooLargeMessage);
     return false;
   }
-  std::memcpy(body.get(), bodyBytes.data(), bodyBytes.size());
+  body = fileBytes.substr(kHeaderSize);
   return true;
 }
 
@@ -89,14 +78,21 @@ bool CacheDocument::loadCache(const std::string& path) {
   if (!size || *size < kHeaderSize) {
     return false;
   }
-  if (!allocateBody(*size - kHeaderSize)) {
+  if (*size - kHeaderSize > kMaxBodySize) {
+    console.print(kTooLargeMessage);
     return false;
   }
-  const std::optional<std::size_t> bodyRead = file->read(body.get(), bodySize);
-  if (!bodyRead) {
-    return false;
+  switch (file->readAll(input)) {
+    case ReadStatus::kCannotOpen:
+      return false;
+    case ReadStatus::kTooLarge:
+      console.print(kTooLargeMessage);
+      return false;
+    case ReadStatus::kOk:
+      break;
   }
-  bodySize = *bodyRead;  // the file may have shrunk since it was measured
+  // The file may have shrunk since its header was read.
+  body = input.view().substr(std::min(kHeaderSize, input.view().size()));
   return true;
 }
 

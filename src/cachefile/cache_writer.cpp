@@ -4,20 +4,14 @@
 #include <bit>
 
 #include "app/cache_document.h"
-#include "io/file_io.h"
 #include "cachefile/text_to_float.h"
 #include "csv/text_to_integer.h"
+#include "io/file_io.h"
 
 namespace cachesift {
 namespace {
 
 constexpr std::array<char, 8> kEndMarker{};  // a record id of 0 and an entry size of 0
-
-void appendWord(ByteSink& sink, std::uint32_t word) {
-  char* bytes = sink.reserve();
-  encodeFixed32(reinterpret_cast<unsigned char*>(bytes), word);
-  sink.commit(bytes + 4);
-}
 
 enum class FieldEncoding { kByte, kWord, kFloat, kText, kBinaryDigits };
 
@@ -38,32 +32,13 @@ FieldEncoding fieldEncoding(FieldType type) {
   return FieldEncoding::kWord;
 }
 
-// The next cell of a row as its field's bytes. A missing cell counts as an
-// empty one: 0, a zero byte or an empty text.
-void appendField(ByteSink& sink, FieldEncoding encoding, TextRow::Cursor& cells) {
-  switch (encoding) {
-    case FieldEncoding::kByte:
-      sink.append(static_cast<char>(cells.done() ? 0 : cells.nextAsInteger() & 0xFF));
-      return;
-    case FieldEncoding::kWord:
-      appendWord(sink, cells.done() ? 0 : cells.nextAsInteger());
-      return;
-    default:
-      break;
-  }
-  const std::string_view cell = cells.done() ? std::string_view() : cells.next();
-  switch (encoding) {
-    case FieldEncoding::kFloat:
-      appendWord(sink, std::bit_cast<std::uint32_t>(textToFloat(cell)));
-      break;
-    case FieldEncoding::kText:
-      sink.append(cell);
-      sink.append('\0');
-      break;
-    default:
-      appendWord(sink, binaryTextToInteger(cell));
-      break;
-  }
+// Room for a record's fields but its texts.
+constexpr std::size_t kMaxRecordWords = kMaxFields * 4;
+static_assert(kMaxRecordWords <= ByteSink::kMaxReserve);
+
+char* writeWord(char* out, std::uint32_t word) {
+  encodeFixed32(reinterpret_cast<unsigned char*>(out), word);
+  return out + 4;
 }
 
 }  // namespace
@@ -89,10 +64,37 @@ bool CacheDocument::formatCache(ByteSink& sink) const {
     if (row.cellCount() == 0) {
       continue;  // an empty line, as editors leave at the end: no record
     }
+    // A missing cell counts as an empty one: 0, a zero byte or an empty text.
     TextRow::Cursor cells(row);
+    char* out = sink.reserve(kMaxRecordWords);
     for (std::uint32_t k = 0; k < fieldCount; ++k) {
-      appendField(sink, encodings[k], cells);
+      switch (encodings[k]) {
+        case FieldEncoding::kByte:
+          *out++ = static_cast<char>(cells.done() ? 0 : cells.nextAsInteger() & 0xFF);
+          continue;
+        case FieldEncoding::kWord:
+          out = writeWord(out, cells.done() ? 0 : cells.nextAsInteger());
+          continue;
+        default:
+          break;
+      }
+      const std::string_view cell = cells.done() ? std::string_view() : cells.next();
+      switch (encodings[k]) {
+        case FieldEncoding::kFloat:
+          out = writeWord(out, std::bit_cast<std::uint32_t>(textToFloat(cell)));
+          break;
+        case FieldEncoding::kText:
+          sink.commit(out);
+          sink.append(cell);
+          sink.append('\0');
+          out = sink.reserve(kMaxRecordWords);
+          break;
+        default:
+          out = writeWord(out, binaryTextToInteger(cell));
+          break;
+      }
     }
+    sink.commit(out);
     if (!sink.ok()) {
       return false;
     }

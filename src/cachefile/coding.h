@@ -1,6 +1,8 @@
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 namespace cachesift {
 
@@ -15,10 +17,16 @@ inline std::uint32_t decodeFixed32(const unsigned char* p) {
 
 // REQUIRES: four bytes writable at `p`.
 inline void encodeFixed32(unsigned char* p, std::uint32_t value) {
-  p[0] = static_cast<unsigned char>(value);
-  p[1] = static_cast<unsigned char>(value >> 8);
-  p[2] = static_cast<unsigned char>(value >> 16);
-  p[3] = static_cast<unsigned char>(value >> 24);
+  if constexpr (std::endian::native == std::endian::little) {
+    // One store: where the value comes from several branches, the four byte
+    // stores below were not merged (11% more instructions for CSV to cache).
+    std::memcpy(p, &value, sizeof value);
+  } else {
+    p[0] = static_cast<unsigned char>(value);
+    p[1] = static_cast<unsigned char>(value >> 8);
+    p[2] = static_cast<unsigned char>(value >> 16);
+    p[3] = static_cast<unsigned char>(value >> 24);
+  }
 }
 
 }  // namespace cachesift

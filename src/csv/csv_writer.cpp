@@ -1,10 +1,13 @@
+#include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <type_traits>
 
 #include "app/cache_document.h"
+#include "csv/decimal_digits.h"
 #include "io/file_io.h"
 
 namespace cachesift {
@@ -24,27 +27,81 @@ void appendText(ByteSink& sink, std::string_view text) {
   sink.append(text);
 }
 
+constexpr std::uint64_t kZeroDigits = 0x3030303030303030;  // "00000000"
+
+// "0000" to "9999", each in the bytes of a 32-bit word, the first digit in
+// the lowest byte: numbers are written four digits at a time.
+constexpr std::array<std::uint32_t, 10000> kFourDigits = [] {
+  std::array<std::uint32_t, 10000> words{};
+  for (std::uint32_t n = 0; n < 10000; ++n) {
+    words[n] = (n / 1000 + 0x30) | (n / 100 % 10 + 0x30) << 8 | (n / 10 % 10 + 0x30) << 16 |
+               (n % 10 + 0x30) << 24;
+  }
+  return words;
+}();
+
+// The eight digits of `value` (below 10^8) as text, leading zeros included,
+// the first in the lowest byte.
+std::uint64_t eightDigitText(std::uint32_t value) {
+  return kFourDigits[value / 10000] | std::uint64_t{kFourDigits[value % 10000]} << 32;
+}
+
+// Writes `value` in decimal, without a branch per digit (the lengths of a
+// record's numbers are hard to predict). Eight bytes are stored at a time,
+// up to seven of them past the number.
+char* writeDecimal(char* out, std::uint32_t value) {
+  constexpr std::uint32_t kHundredMillion = 100'000'000;
+  if (value >= kHundredMillion) {
+    const std::uint32_t high = value / kHundredMillion;  // 1 to 42
+    *out = static_cast<char>('0' + high / 10);
+    out += high >= 10 ? 1 : 0;
+    *out++ = static_cast<char>('0' + high % 10);
+    storeEightBytes(out, eightDigitText(value % kHundredMillion));
+    return out + 8;
+  }
+  const std::uint64_t text = eightDigitText(value);
+  // Leading zeros are dropped, all but the last digit.
+  const int zeros = std::countr_zero((text - kZeroDigits) | std::uint64_t{1} << 56) / 8;
+  storeEightBytes(out, text >> (8 * zeros));
+  return out + 8 - zeros;
+}
+
+char* writeSigned(char* out, std::int32_t value) {
+  if (value < 0) {
+    *out++ = '-';
+  }
+  // The magnitude of INT32_MIN is a word too: negate in unsigned arithmetic.
+  return writeDecimal(
+      out, value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value));
+}
+
+// Room for any cell but a text: a float takes up to a sign, 39 digits, the
+// point and six decimals.
+constexpr std::size_t kMaxNumberCell = 47;
+// Room for a record's number cells, their commas and the line end, and for
+// the bytes that eight-byte stores leave past the last.
+constexpr std::size_t kMaxRecordRow = kMaxFields * (kMaxNumberCell + 1) + kLineEnd.size() + 8;
+static_assert(kMaxRecordRow <= ByteSink::kMaxReserve);
+
 template <typename Integer>
 void appendInteger(ByteSink& sink, Integer value) {
-  if (value >= 0 && value < 10) {  // most fields of a record are small or unused
-    sink.append(static_cast<char>('0' + value));
-    return;
+  char* const out = sink.reserve(kMaxNumberCell);
+  if constexpr (std::is_signed_v<Integer>) {
+    sink.commit(writeSigned(out, value));
+  } else {
+    sink.commit(writeDecimal(out, value));
   }
-  char* digits = sink.reserve();
-  sink.commit(std::to_chars(digits, digits + ByteSink::kMaxReserve, value).ptr);
 }
 
 // As printf("%f") prints the float widened to double: fixed notation with six
 // decimals, rounded to nearest with ties to even, whatever the locale.
-void appendFloat(ByteSink& sink, std::uint32_t bits) {
+char* writeFloat(char* out, std::uint32_t bits) {
   const double value = std::bit_cast<float>(bits);
-  if (std::isnan(value)) {
-    sink.append(std::signbit(value) ? "-nan" : "nan");
-    return;
-  }
-  if (std::isinf(value)) {
-    sink.append(value < 0 ? "-inf" : "inf");
-    return;
+  if (std::isnan(value) || std::isinf(value)) {
+    const std::string_view text =
+        std::isnan(value) ? (std::signbit(value) ? "-nan" : "nan") : (value < 0 ? "-inf" : "inf");
+    std::memcpy(out, text.data(), text.size());
+    return out + text.size();
   }
   // The float is mantissa * 2^exponent exactly. Below 2^64 its millionths fit
   // in 64 bits and are rounded here, in integers; that is five times faster
@@ -56,16 +113,13 @@ void appendFloat(ByteSink& sink, std::uint32_t bits) {
     mantissa |= 0x800000;
     exponent = static_cast<int>(exponentBits) - 150;
   }
-  static_assert(ByteSink::kMaxReserve >= 48, "room for the sign, 39 digits, point and 6 decimals");
-  char* const text = sink.reserve();
-  char* const end = text + ByteSink::kMaxReserve;
+  char* const end = out + kMaxNumberCell;
   if (exponent > 40) {
-    sink.commit(std::to_chars(text, end, value, std::chars_format::fixed, 6).ptr);
-    return;
+    return std::to_chars(out, end, value, std::chars_format::fixed, 6).ptr;
   }
   constexpr std::uint64_t kMillion = 1'000'000;
   std::uint64_t whole = 0;
-  std::uint64_t millionths = 0;
+  std::uint32_t millionths = 0;
   if (exponent >= 0) {
     whole = mantissa << exponent;
   } else if (exponent > -64) {
@@ -74,30 +128,27 @@ void appendFloat(ByteSink& sink, std::uint32_t bits) {
     const std::uint64_t rest = scaled & ((std::uint64_t{1} << shift) - 1);
     const std::uint64_t half = std::uint64_t{1} << (shift - 1);
     std::uint64_t rounded = scaled >> shift;
-    if (rest > half || (rest == half && (rounded & 1) != 0)) {
-      ++rounded;
-    }
+    // Up above half, and at half to even; without a branch, as a float's
+    // last bits are unpredictable.
+    rounded += (rest > half || (rest == half && (rounded & 1) != 0)) ? 1 : 0;
     whole = rounded / kMillion;
-    millionths = rounded % kMillion;
+    millionths = static_cast<std::uint32_t>(rounded % kMillion);
   }  // else: below half a millionth, it prints as zero
-  char* out = text;
-  if ((bits >> 31) != 0) {
-    *out++ = '-';
-  }
-  out = std::to_chars(out, end, whole).ptr;
+  *out = '-';
+  out += bits >> 31;
+  out = whole <= UINT32_MAX ? writeDecimal(out, static_cast<std::uint32_t>(whole))
+                            : std::to_chars(out, end, whole).ptr;
   *out++ = '.';
-  for (int digit = 5; digit >= 0; --digit) {
-    out[digit] = static_cast<char>('0' + millionths % 10);
-    millionths /= 10;
-  }
-  sink.commit(out + 6);
+  storeEightBytes(out, eightDigitText(millionths) >> 16);  // the last six
+  return out + 6;
 }
 
 // `width` characters "0" or "1", the most significant shown bit first.
-void appendBinaryDigits(ByteSink& sink, std::uint32_t value, int width) {
+char* writeBinaryDigits(char* out, std::uint32_t value, int width) {
   for (int bit = width - 1; bit >= 0; --bit) {
-    sink.append(((value >> bit) & 1u) != 0 ? '1' : '0');
+    *out++ = ((value >> bit) & 1u) != 0 ? '1' : '0';
   }
+  return out;
 }
 
 // The four bytes of a header word up to its first zero byte.
@@ -131,6 +182,24 @@ CellFormat cellFormat(FieldType type, std::uint32_t position) {
   return CellFormat::kUnsigned;
 }
 
+// A cell of any format but text.
+char* writeNumberCell(char* out, CellFormat format, std::uint32_t value) {
+  switch (format) {
+    case CellFormat::kUnsigned:
+    case CellFormat::kText:
+      break;
+    case CellFormat::kSigned:
+      return writeSigned(out, static_cast<std::int32_t>(value));
+    case CellFormat::kFloat:
+      return writeFloat(out, value);
+    case CellFormat::kBits16:
+      return writeBinaryDigits(out, value, 16);
+    case CellFormat::kBits32:
+      return writeBinaryDigits(out, value, 32);
+  }
+  return writeDecimal(out, value);
+}
+
 }  // namespace
 
 bool CacheDocument::formatCsv(ByteSink& sink) const {
@@ -160,38 +229,58 @@ bool CacheDocument::formatCsv(ByteSink& sink) const {
   }
   sink.append(kLineEnd);
 
+  // Most cells are words printed as numbers: they are made at once, without
+  // a second choice by how the field is stored; a negative signed number
+  // without a branch on its sign.
+  enum class Cell : std::uint8_t { kWordNumber, kWordFloat, kText, kOther };
+  std::array<Cell, kMaxFields> cells;
+  std::array<std::uint32_t, kMaxFields> signBits;
+  std::array<FieldStorage, kMaxFields> storage;
   std::array<CellFormat, kMaxFields> formats;
   for (std::uint32_t k = 0; k < fieldCount; ++k) {
+    storage[k] = fieldStorage(definition->fieldTypes[k] & 0xFF, k);
     formats[k] = cellFormat(definition->fieldTypes[k], k);
+    const bool signedNumber = formats[k] == CellFormat::kSigned;
+    signBits[k] = signedNumber ? 0x80000000 : 0;
+    if (storage[k] == FieldStorage::kWord &&
+        (formats[k] == CellFormat::kUnsigned || signedNumber)) {
+      cells[k] = Cell::kWordNumber;
+    } else if (storage[k] == FieldStorage::kWord && formats[k] == CellFormat::kFloat) {
+      cells[k] = Cell::kWordFloat;
+    } else {
+      cells[k] = formats[k] == CellFormat::kText ? Cell::kText : Cell::kOther;
+    }
   }
-  for (const DecodedRecord& record : records) {
+  RecordReader reader(body.data());
+  for (std::uint32_t r = 0; r < recordCount; ++r) {
+    char* out = sink.reserve(kMaxRecordRow);
     for (std::uint32_t k = 0; k < fieldCount; ++k) {
-      const std::uint32_t slot = record.slots[k];
-      switch (formats[k]) {
-        case CellFormat::kUnsigned:
-          appendInteger(sink, slot);
+      switch (cells[k]) {
+        case Cell::kWordNumber: {
+          const std::uint32_t value = reader.nextWord();
+          const bool negative = (value & signBits[k]) != 0;
+          *out = '-';
+          out = writeDecimal(out + (negative ? 1 : 0), negative ? 0u - value : value);
           break;
-        case CellFormat::kSigned:
-          appendInteger(sink, static_cast<std::int32_t>(slot));
+        }
+        case Cell::kWordFloat:
+          out = writeFloat(out, reader.nextWord());
           break;
-        case CellFormat::kFloat:
-          appendFloat(sink, slot);
-          break;
-        case CellFormat::kText:
+        case Cell::kText:
+          sink.commit(out);
           sink.append('"');
-          appendText(sink, std::string_view(body.get() + slot));
-          sink.append('"');
-          break;
-        case CellFormat::kBits16:
-          appendBinaryDigits(sink, slot, 16);
-          break;
-        case CellFormat::kBits32:
-          appendBinaryDigits(sink, slot, 32);
+          appendText(sink, reader.nextText());
+          sink.append("\",");
+          out = sink.reserve(kMaxRecordRow);
+          continue;
+        case Cell::kOther:
+          out = writeNumberCell(out, formats[k], reader.next(storage[k]));
           break;
       }
-      sink.append(',');
+      *out++ = ',';
     }
-    sink.append(kLineEnd);
+    std::memcpy(out, kLineEnd.data(), kLineEnd.size());
+    sink.commit(out + kLineEnd.size());
     if (!sink.ok()) {
       return false;
     }

@@ -36,11 +36,11 @@ class ByteSink {
     block_[used_++] = byte;
   }
 
-  // Room for up to kMaxReserve bytes to be written at the returned pointer;
-  // commit() then keeps as many as were written.
-  static constexpr std::size_t kMaxReserve = 64;
-  char* reserve() {
-    if (kBlockSize - used_ < kMaxReserve) {
+  // Room for `count` bytes, at most kMaxReserve, to be written at the
+  // returned pointer; commit() then keeps as many as were written.
+  static constexpr std::size_t kMaxReserve = std::size_t{1} << 16;
+  char* reserve(std::size_t count) {
+    if (kBlockSize - used_ < count) {
       flush();
     }
     return block_.get() + used_;

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <new>
+#include <utility>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -121,6 +122,44 @@ void copyPermissions(const std::string& target, std::FILE* file) {
 #endif
 }
 
+// Maps `size` bytes of an open file for reading; nullptr where it cannot be
+// mapped (an empty file, a file system without mappings). On Linux, reading
+// a mapped page that another program has cut from the file meanwhile ends
+// the process (SIGBUS); Windows refuses to shorten a mapped file.
+const char* mapFile(std::FILE* file, std::size_t size) {
+  if (size == 0) {
+    return nullptr;
+  }
+#ifdef _WIN32
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+  HANDLE mapping = handle == INVALID_HANDLE_VALUE
+                       ? nullptr
+                       : CreateFileMappingW(handle, nullptr, PAGE_READONLY, 0, 0, nullptr);
+  if (mapping == nullptr) {
+    return nullptr;
+  }
+  const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, size);
+  CloseHandle(mapping);  // the view keeps it
+  return static_cast<const char*>(view);
+#else
+  int flags = MAP_PRIVATE;
+#ifdef MAP_POPULATE
+  flags |= MAP_POPULATE;  // every page at once, not one fault per page
+#endif
+  void* view = ::mmap(nullptr, size, PROT_READ, flags, ::fileno(file), 0);
+  return view == MAP_FAILED ? nullptr : static_cast<const char*>(view);
+#endif
+}
+
+void unmapFile(const char* data, std::size_t size) {
+#ifdef _WIN32
+  (void)size;
+  UnmapViewOfFile(data);
+#else
+  ::munmap(const_cast<char*>(data), size);
+#endif
+}
+
 class FileSink final : public ByteSink {
  public:
   explicit FileSink(std::FILE* file) : file_(file) {}
@@ -184,53 +223,62 @@ std::optional<std::uint64_t> InputFile::size() {
   return static_cast<std::uint64_t>(end);
 }
 
-void preferHugePages(void* buffer, std::size_t bytes) {
-#ifdef MADV_HUGEPAGE
-  constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
-  const auto begin = reinterpret_cast<std::uintptr_t>(buffer);
-  const std::uintptr_t first = (begin + kHugePage - 1) & ~(kHugePage - 1);
-  const std::uintptr_t last = (begin + bytes) & ~(kHugePage - 1);
-  if (first < last) {
-    ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+FileContents& FileContents::operator=(FileContents&& other) noexcept {
+  if (this != &other) {
+    release();
+    buffer_ = std::move(other.buffer_);
+    data_ = std::exchange(other.data_, nullptr);
+    size_ = std::exchange(other.size_, 0);
+    mapped_ = std::exchange(other.mapped_, false);
   }
-#else
-  (void)buffer;
-  (void)bytes;
-#endif
+  return *this;
 }
 
-std::unique_ptr<char[]> allocateBytes(std::uint64_t count) {
-  if (count > SIZE_MAX) {
-    return nullptr;
+void FileContents::release() {
+  if (mapped_) {
+    unmapFile(data_, size_);
+  }
+  buffer_.reset();
+  data_ = nullptr;
+  size_ = 0;
+  mapped_ = false;
+}
+
+ReadStatus InputFile::readAll(FileContents& contents) {
+  contents = FileContents();
+  const std::optional<std::uint64_t> size = this->size();
+  if (!size) {
+    return ReadStatus::kCannotOpen;
+  }
+  if (*size > SIZE_MAX) {
+    return ReadStatus::kTooLarge;
+  }
+  const auto bytes = static_cast<std::size_t>(*size);
+  if (const char* mapped = mapFile(file_.get(), bytes)) {
+    contents.data_ = mapped;
+    contents.size_ = bytes;
+    contents.mapped_ = true;
+    return ReadStatus::kOk;
   }
   // At least one byte, so that an empty file still gets a buffer.
-  std::unique_ptr<char[]> bytes(new (std::nothrow) char[count == 0 ? 1 : count]);
-  if (bytes) {
-    preferHugePages(bytes.get(), static_cast<std::size_t>(count));
+  std::unique_ptr<char[]> buffer(new (std::nothrow) char[bytes == 0 ? 1 : bytes]);
+  if (!buffer) {
+    return ReadStatus::kTooLarge;
   }
-  return bytes;
+  std::rewind(file_.get());
+  const std::optional<std::size_t> got = read(buffer.get(), bytes);
+  if (!got) {
+    return ReadStatus::kCannotOpen;
+  }
+  contents.buffer_ = std::move(buffer);
+  contents.data_ = contents.buffer_.get();
+  contents.size_ = *got;  // the file may have shrunk since it was measured
+  return ReadStatus::kOk;
 }
 
 ReadStatus readWholeFile(const std::string& path, FileContents& contents) {
   std::optional<InputFile> file = InputFile::open(path);
-  if (!file) {
-    return ReadStatus::kCannotOpen;
-  }
-  const std::optional<std::uint64_t> size = file->size();
-  if (!size) {
-    return ReadStatus::kCannotOpen;
-  }
-  std::unique_ptr<char[]> bytes = allocateBytes(*size);
-  if (!bytes) {
-    return ReadStatus::kTooLarge;
-  }
-  const std::optional<std::size_t> got = file->read(bytes.get(), static_cast<std::size_t>(*size));
-  if (!got) {
-    return ReadStatus::kCannotOpen;
-  }
-  contents.bytes = std::move(bytes);
-  contents.size = *got;  // the file may have shrunk since it was measured
-  return ReadStatus::kOk;
+  return file ? file->readAll(contents) : ReadStatus::kCannotOpen;
 }
 
 #ifdef _WIN32

@@ -17,6 +17,29 @@ namespace cachesift {
 inline constexpr std::string_view kTooLargeMessage =
     "The file is too large to be held in memory.\n";
 
+// A whole file in memory: mapped where the system allows it, so that its
+// bytes are not copied, else read into a buffer. Released with the object.
+class FileContents {
+ public:
+  FileContents() = default;
+  FileContents(FileContents&& other) noexcept { *this = std::move(other); }
+  FileContents& operator=(FileContents&& other) noexcept;
+  ~FileContents() { release(); }
+
+  std::string_view view() const { return {data_, size_}; }
+
+ private:
+  friend class InputFile;
+  void release();
+
+  std::unique_ptr<char[]> buffer_;  // when the file is not mapped
+  const char* data_ = nullptr;
+  std::size_t size_ = 0;
+  bool mapped_ = false;
+};
+
+enum class ReadStatus { kOk, kCannotOpen, kTooLarge };
+
 // A file opened for reading in binary mode, closed when the object goes.
 class InputFile {
  public:
@@ -31,6 +54,9 @@ class InputFile {
   // The file's size in bytes, or nullopt when it cannot be measured.
   std::optional<std::uint64_t> size();
 
+  // The whole file from its first byte, wherever reading stands.
+  ReadStatus readAll(FileContents& contents);
+
  private:
   struct Closer {
     void operator()(std::FILE* file) const { std::fclose(file); }
@@ -39,26 +65,9 @@ class InputFile {
   std::unique_ptr<std::FILE, Closer> file_;
 };
 
-// A whole file in memory.
-struct FileContents {
-  std::unique_ptr<char[]> bytes;
-  std::size_t size = 0;
-  std::string_view view() const { return {bytes.get(), size}; }
-};
-
-enum class ReadStatus { kOk, kCannotOpen, kTooLarge };
-
 // Reads a whole file. A directory or an unreadable file counts as one that
 // cannot be opened.
 ReadStatus readWholeFile(const std::string& path, FileContents& contents);
-
-// Asks the system to back a large buffer with huge pages where it can: the
-// buffer is then mapped with a few hundred page faults instead of tens of
-// thousands, which is a good part of a conversion's time. Only a hint.
-void preferHugePages(void* buffer, std::size_t bytes);
-
-// Allocates `count` bytes without throwing; nullptr when memory runs out.
-std::unique_ptr<char[]> allocateBytes(std::uint64_t count);
 
 // Produces the content of a file into a sink; false when it failed.
 using Producer = std::function<bool(ByteSink&)>;

@@ -111,11 +111,14 @@ std::pair<std::string, std::string> madeUp(const std::vector<int>& types,
   for (int type : types) {
     d.addField(static_cast<std::uint8_t>(type), type == FT_SIGNED ? "100%d" : "");
   }
+  std::string body;  // a byte field is one byte, any other a word
+  for (std::size_t i = 0; i < slots.size(); ++i) {
+    body += types[i % types.size()] == FT_BYTE ? std::string(1, char(slots[i])) : word(slots[i]);
+  }
   Conversion c;
   c.document.definition = &d;
-  for (std::size_t i = 0; i < slots.size(); i += types.size()) {
-    std::copy_n(&slots[i], types.size(), c.document.records.emplace_back().slots.begin());
-  }
+  c.document.body = body;
+  c.document.recordCount = static_cast<std::uint32_t>(slots.size() / types.size());
   StringSink csv, cache;
   c.document.formatCsv(csv);
   c.document.rows = splitCsvRows(csv.bytes());
@@ -124,18 +127,20 @@ std::pair<std::string, std::string> madeUp(const std::vector<int>& types,
 }
 
 TEST(CsvWriter, EveryFieldRuleThereAndBack) {
-  EXPECT_EQ(
-      madeUp({FT_UNSIGNED, FT_SIGNED, FT_FLOAT, FT_FLOAT, FT_FLOAT, FT_FLOAT, FT_BITS16, FT_BITS32,
-              FT_BYTE, 0, FT_BITS16 | FT_FLOAT},
-             {0xFFFFFFFF, 0xFFFFFFFF, 0x7FC00000, 0xFFC00000, 0x7F800000, 0xFF800000, 0xFFFF2345,
-              0xFFFF0000, 0x00012345, 0x80000000, 0x40200000}),
-      std::pair(std::string(",0,,0,0,\r\n"
-                            "Column 1,100%d,Column 3,Column 4,Column 5,Column 6,Column 7,"
-                            "Column 8,Column 9,Column 10,Column 11,\r\n"
-                            "4294967295,-1,nan,-nan,inf,-inf,0010001101000101,"
-                            "11111111111111110000000000000000,74565,2147483648,2.500000,\r\n"),
-                word(0xFFFFFFFF) + word(0xFFFFFFFF) + std::string(16, '\0') + word(0x2345) +
-                    word(0xFFFF0000) + bytes({0x45}) + word(0x80000000) + word(0x40200000)));
+  EXPECT_EQ(madeUp({FT_UNSIGNED, FT_SIGNED, FT_FLOAT, FT_FLOAT, FT_FLOAT, FT_FLOAT, FT_BITS16,
+                    FT_BITS32, FT_BYTE, 0, FT_BITS16 | FT_FLOAT},
+                   {0xFFFFFFFF, 0xFFFFFFFF, 0x7FC00000, 0xFFC00000, 0x7F800000, 0xFF800000,
+                    0xFFFF2345, 0xFFFF0000, 0xC8, 0x80000000, 0x40200000}),
+            std::pair(std::string(",0,,0,0,\r\n"
+                                  "Column 1,100%d,Column 3,Column 4,Column 5,Column 6,Column 7,"
+                                  "Column 8,Column 9,Column 10,Column 11,\r\n"
+                                  "4294967295,-1,nan,-nan,inf,-inf,0010001101000101,"
+                                  "11111111111111110000000000000000,200,2147483648,2.500000,\r\n"),
+                      word(0xFFFFFFFF) + word(0xFFFFFFFF) + std::string(16, '\0') + word(0x2345) +
+                          word(0xFFFF0000) + bytes({0xC8}) + word(0x80000000) + word(0x40200000)));
+  // Numbers are written from their digit count, which grows at each power of ten.
+  EXPECT_EQ(madeUp({FT_UNSIGNED, FT_UNSIGNED}, {99999999, 100000000, 999999999, 1000000000}).first,
+            ",0,,0,0,\r\nColumn 1,Column 2,\r\n99999999,100000000,\r\n999999999,1000000000,\r\n");
 }
 
 TEST(CsvWriter, FloatsPrintAsPrintfPrintsThem) {
