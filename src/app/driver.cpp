@@ -3,8 +3,8 @@
 #include <string>
 
 #include "app/cache_document.h"
-#include "io/console.h"
 #include "catalogue/catalogue.h"
+#include "io/console.h"
 
 namespace cachesift {
 namespace {

@@ -2,8 +2,8 @@
 #include <string>
 #include <vector>
 
-#include "io/console.h"
 #include "app/driver.h"
+#include "io/console.h"
 #include "io/file_io.h"
 
 namespace {
