@@ -81,6 +81,9 @@ check() {
   mkdir "$dir/run" "$dir/expected"
   put "$dir/run" "$1" modes
   put "$dir/expected" "$1|${4:-}"
+  # Under Wine a file-size limit would bind the Wine server that the run may
+  # start too, and kill it.
+  [ "$windows" = 1 ] && [ -n "$prefix" ] && return
   if [[ "$1" == *:* && $(id -u) = 0 ]]; then
     [ "$windows" = 1 ] && return  # Wine runs only as the owner of its prefix
     chmod 777 "$dir/run"
