@@ -72,11 +72,11 @@ TEST(RecordDecoder, EndRules) {
 
 TEST(RecordDecoder, WarnsOfTextsTheCsvCannotCarry) {
   const std::string warning =
-      "WARNING: 4 texts hold a double quote before a comma, a line break or the byte 1A;\n"
+      "WARNING: 5 texts hold a double quote before a comma, a line break or the byte 1A;\n"
       "         they will not come back from the CSV as they are.\n";
   const std::pair<std::vector<std::string>, std::string> cases[] = {
-      {{"Blue Lamp", "a,b", "\"x\"", "x\"", "a\r", ""}, ""},
-      {{"say \"hi\", then", "a\nb", "a\x1A", "ok", "\","}, warning}};
+      {{"Blue Lamp", "a,b", "\"x\"", "x\"", "a\r", "", "sixteen bytes..."}, ""},
+      {{"say \"hi\", then", "a\nb", "a\x1A", "ok", "\",", "sixteen bytes, -\nafter"}, warning}};
   for (const auto& [texts, expected] : cases) {
     std::string cache = header("BDNW", 7, "abcd", 8, 1);
     for (const std::string& text : texts) {
@@ -112,6 +112,7 @@ TEST(CacheWriter, CellsByFieldType) {
       {" 7,12abc,,,,,,,abc,,,,,,,,,,-0,x,-1,",
        word(7) + word(12) + zeros + bytes({0, 0, 0, 0x80}) + word(0) + bytes({0xFF})},
       {"5,", word(5) + word(0) + zeros + word(0) + word(0) + bytes({0})},
+      {"\"5\",\"7\",", word(5) + word(7) + zeros + word(0) + word(0) + bytes({0})},
       {"5,6,,,,,,,,,,,,,,,,,,,,extra,", word(5) + word(6) + zeros + word(0) + word(0) + bytes({0})},
       {"", ""}};
   for (const auto& [row, record] : cases) {
