@@ -4,7 +4,8 @@
 # same (existing) target with as many bytes, flushed as the tool flushes them,
 # and converts nothing. The tool and the floor run alternately, RUNS times
 # each (9 by default); per direction the script prints the tool's median wall
-# time, the floor's, their ratio and the tool's peak memory.
+# time, the floor's, their ratio and the tool's peak memory. Last, bench/in_memory
+# times the conversion steps alone on the same files, without any I/O.
 #   bench/run_bench.sh [build dir, default build/release]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,7 +13,7 @@ build=${1:-build/release}
 runs=${RUNS:-9}
 [ -x /usr/bin/time ] || { echo "needs /usr/bin/time (apt-get install time)"; exit 1; }
 if [ ! -x "$build/cachesift" ] || [ ! -x "$build/bench/make_bench_cache" ] ||
-   [ ! -x "$build/bench/io_floor" ]; then
+   [ ! -x "$build/bench/io_floor" ] || [ ! -x "$build/bench/in_memory" ]; then
   cmake --preset release >/dev/null && cmake --build --preset release >/dev/null
 fi
 
@@ -56,3 +57,5 @@ direction "$work/itemcache.wdb" "$work/itemcache.wdb.csv" "cache to CSV"
 direction "$work/back/itemcache.wdb.csv" "$work/back/itemcache.wdb" "CSV to cache"
 echo "cache file: $(stat -c %s "$work/itemcache.wdb") bytes; CSV file: $(stat -c %s "$work/itemcache.wdb.csv") bytes;" \
   "cache file written back: $(stat -c %s "$work/back/itemcache.wdb") bytes; load average: $(cut -d' ' -f1-3 /proc/loadavg)"
+# The inputs, as the floor has replaced the targets with zero bytes.
+"$build/bench/in_memory" "$work/itemcache.wdb" "$work/back/itemcache.wdb.csv"
