@@ -1,5 +1,7 @@
 #include "app/cache_document.h"
 
+#include "io/console.h"
+
 namespace cachesift {
 
 void CacheDocument::clear() {
@@ -8,6 +10,13 @@ void CacheDocument::clear() {
   recordCount = 0;
   body = {};
   input = {};
+}
+
+bool CacheDocument::acceptRead(ReadStatus status) {
+  if (status == ReadStatus::kTooLarge) {
+    console.print(kTooLargeMessage);
+  }
+  return status == ReadStatus::kOk;
 }
 
 }  // namespace cachesift

@@ -66,6 +66,8 @@ struct CacheDocument {
 
  private:
   bool acceptHeader(std::string_view firstBytes);
+  // Whether the input was read whole; a file too large for memory says so.
+  bool acceptRead(ReadStatus status);
 };
 
 }  // namespace cachesift

@@ -82,14 +82,8 @@ bool CacheDocument::loadCache(const std::string& path) {
     console.print(kTooLargeMessage);
     return false;
   }
-  switch (file->readAll(input)) {
-    case ReadStatus::kCannotOpen:
-      return false;
-    case ReadStatus::kTooLarge:
-      console.print(kTooLargeMessage);
-      return false;
-    case ReadStatus::kOk:
-      break;
+  if (!acceptRead(file->readAll(input))) {
+    return false;
   }
   // The file may have shrunk since its header was read.
   body = input.view().substr(std::min(kHeaderSize, input.view().size()));

@@ -78,17 +78,11 @@ bool CacheDocument::loadCsvBytes(std::string_view fileBytes) {
 }
 
 bool CacheDocument::loadCsv(const std::string& path) {
-  switch (readWholeFile(path, input)) {
-    case ReadStatus::kCannotOpen:
-      console.print("Failed to open file\n");
-      return false;
-    case ReadStatus::kTooLarge:
-      console.print(kTooLargeMessage);
-      return false;
-    case ReadStatus::kOk:
-      break;
+  const ReadStatus status = readWholeFile(path, input);
+  if (status == ReadStatus::kCannotOpen) {
+    console.print("Failed to open file\n");
   }
-  return loadCsvBytes(input.view());
+  return acceptRead(status) && loadCsvBytes(input.view());
 }
 
 void CacheDocument::rebuildHeader() {
