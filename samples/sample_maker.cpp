@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <random>
+#include <string>
 #include <string_view>
 
 #include "cachefile/coding.h"
@@ -84,6 +85,12 @@ void appendWord(std::string& out, std::uint32_t word) {
 
 }  // namespace
 
+std::string samplePath(const FormatDefinition& definition) {
+  return definition.framed()
+             ? "build-" + std::to_string(definition.clientBuild) + "/" + definition.fileName
+             : definition.fileName;
+}
+
 std::string makeCache(const FormatDefinition& definition, std::uint32_t recordCount,
                       std::uint32_t seed, Texts texts) {
   std::mt19937 random(seed);
@@ -96,20 +103,25 @@ std::string makeCache(const FormatDefinition& definition, std::uint32_t recordCo
   Maker maker(random, texts);
   WdbHeader header;
   header.signature = wordFromChars(std::string_view(definition.signature.data(), 4));
-  header.headerWord1 = 12340;
+  header.headerWord1 = definition.framed() ? definition.clientBuild : kBuiltInLayoutsBuild;
   header.headerTag = wordFromChars("enUS");
   header.recordBytes = (definition.fieldCount - 2) * 4;
   header.headerWord4 = 4;
+  header.headerWord5 = 257;
   const auto headerBytes = header.encode();
-  std::string out(reinterpret_cast<const char*>(headerBytes.data()), headerBytes.size());
+  std::string out(reinterpret_cast<const char*>(headerBytes.data()), definition.headerSize());
 
   std::uint32_t id = 0;
   for (std::uint32_t r = 0; r < recordCount; ++r) {
     id += 1 + maker.below(20);
     std::string fields;
     for (std::uint32_t k = 2; k < definition.fieldCount; ++k) {
-      const FieldType type = definition.fieldTypes[k] & 0xFF;
-      if (type & FT_STRING) {
+      const FieldType type = definition.fieldTypes[k];
+      if (type & FT_HEX) {
+        for (std::uint32_t length = maker.below(40); length > 0; --length) {
+          fields.push_back(static_cast<char>(maker.below(256)));
+        }
+      } else if (type & FT_STRING) {
         fields.append(maker.text());
         fields.push_back('\0');
       } else if (type & FT_BYTE) {
@@ -120,12 +132,17 @@ std::string makeCache(const FormatDefinition& definition, std::uint32_t recordCo
         appendWord(fields, maker.number());
       }
     }
-    appendWord(out, id);
-    // An entry size below 4 would end the list.
-    appendWord(out, static_cast<std::uint32_t>(std::max<std::size_t>(fields.size(), 4)));
+    appendWord(out, id);  // a wider key: the id and random bytes
+    for (std::uint32_t i = 4; i < definition.keyBytes; ++i) {
+      out.push_back(static_cast<char>(maker.below(256)));
+    }
+    // The built-in layouts: an entry size below 4 would end the list.
+    appendWord(out, static_cast<std::uint32_t>(definition.framed()
+                                                   ? fields.size()
+                                                   : std::max<std::size_t>(fields.size(), 4)));
     out += fields;
   }
-  out.append(8, '\0');
+  out.append(definition.keyBytes + 4, '\0');
   return out;
 }
 

@@ -23,6 +23,14 @@ enum class Texts {
 // Where the values come from: 32 random bits a call.
 using RandomWords = std::function<std::uint32_t()>;
 
+// The client build in the headers of caches made for the built-in layouts:
+// one that no build's own layouts claim.
+inline constexpr std::uint32_t kBuiltInLayoutsBuild = 8606;
+
+// Where a layout's sample lies in the samples folder: the built-in layouts'
+// at the top, a client build's own in a folder of that build.
+std::string samplePath(const FormatDefinition& definition);
+
 // Makes the bytes of a well-formed cache file of a layout: a header whose
 // recordBytes fits the layout, `recordCount` records and the end marker.
 // The same seed always gives the same bytes. Values are a mix of small and

@@ -19,22 +19,30 @@ constexpr std::uint64_t kMaxBodySize = std::numeric_limits<std::uint32_t>::max()
 
 }  // namespace
 
-// Takes the header from the first bytes of a cache file (up to 20), finds its
-// layout and warns when the header suggests another field count.
+// Takes the header from the first bytes of a cache file (up to 24), finds its
+// layout by its signature and client build, and warns when the header
+// suggests another field count.
 bool CacheDocument::acceptHeader(std::string_view firstBytes) {
   header = WdbHeader::decode(firstBytes);
   const FormatDefinition* match =
-      formatCatalogue().findBySignature(fourChars(header.signature), console);
+      formatCatalogue().findBySignature(fourChars(header.signature), header.headerWord1, console);
   if (match == nullptr) {
     console.print("Header does not match any known WDB file.\n");
     return false;
   }
-  if (firstBytes.size() < kHeaderSize) {
+  const std::size_t headerSize = match->headerSize();
+  if (firstBytes.size() < headerSize) {
     console.print("The file is too short to hold a WDB header.\n");
     return false;
   }
+  if (headerSize == kHeaderSize) {
+    header.headerWord5 = 0;  // those were the body's first bytes
+  }
   definition = match;
-  if (header.recordBytes < kNoFieldCountFrom) {
+  // In the files of a build with layouts of its own, recordBytes is the size
+  // of the client's record in memory, not a field count; there each record's
+  // entry size is checked instead.
+  if (!match->framed() && header.recordBytes < kNoFieldCountFrom) {
     const int expected = static_cast<int>(header.recordBytes / 4 + 2);
     const int difference = expected - static_cast<int>(definition->fieldCount);
     if (difference != 0) {
@@ -48,14 +56,15 @@ bool CacheDocument::acceptHeader(std::string_view firstBytes) {
 }
 
 bool CacheDocument::loadCacheBytes(std::string_view fileBytes) {
-  if (!acceptHeader(fileBytes.substr(0, kHeaderSize))) {
+  if (!acceptHeader(fileBytes.substr(0, kLongHeaderSize))) {
     return false;
   }
-  if (fileBytes.size() - kHeaderSize > kMaxBodySize) {
+  const std::size_t headerSize = definition->headerSize();
+  if (fileBytes.size() - headerSize > kMaxBodySize) {
     console.print(kTooLargeMessage);
     return false;
   }
-  body = fileBytes.substr(kHeaderSize);
+  body = fileBytes.substr(headerSize);
   return true;
 }
 
@@ -66,7 +75,7 @@ bool CacheDocument::loadCache(const std::string& path) {
   if (!file) {
     return false;
   }
-  char first[kHeaderSize];
+  char first[kLongHeaderSize];
   const std::optional<std::size_t> got = file->read(first, sizeof first);
   if (!got) {
     return false;
@@ -74,11 +83,12 @@ bool CacheDocument::loadCache(const std::string& path) {
   if (!acceptHeader({first, *got})) {
     return false;
   }
+  const std::size_t headerSize = definition->headerSize();
   const std::optional<std::uint64_t> size = file->size();
-  if (!size || *size < kHeaderSize) {
+  if (!size || *size < headerSize) {
     return false;
   }
-  if (*size - kHeaderSize > kMaxBodySize) {
+  if (*size - headerSize > kMaxBodySize) {
     console.print(kTooLargeMessage);
     return false;
   }
@@ -86,7 +96,7 @@ bool CacheDocument::loadCache(const std::string& path) {
     return false;
   }
   // The file may have shrunk since its header was read.
-  body = input.view().substr(std::min(kHeaderSize, input.view().size()));
+  body = input.view().substr(std::min(headerSize, input.view().size()));
   return true;
 }
 

@@ -12,10 +12,14 @@ namespace cachesift {
 inline constexpr std::uint32_t kMaxRecords = 65535;
 
 // How a record stores a field: the first flag, in this order, that the field
-// holds decides. The record id and entry size are always words.
-enum class FieldStorage : std::uint8_t { kWord, kByte, kText };
+// holds decides. The record id and entry size are words, but for a key of
+// hexadecimal bytes. Hexadecimal bytes past the key are the record's rest.
+enum class FieldStorage : std::uint8_t { kWord, kByte, kText, kHex };
 
 inline FieldStorage fieldStorage(FieldType type, std::uint32_t position) {
+  if (type & FT_HEX) {
+    return FieldStorage::kHex;
+  }
   if (position < 2) {
     return FieldStorage::kWord;
   }
@@ -40,6 +44,7 @@ class RecordReader {
       case FieldStorage::kByte:
         return static_cast<unsigned char>(*at_++);
       case FieldStorage::kText:
+      case FieldStorage::kHex:
         break;
     }
     const char* const text = nextText().data();
@@ -56,6 +61,13 @@ class RecordReader {
     at_ += text.size() + 1;
     return text;
   }
+
+  std::string_view nextBytes(std::size_t count) {
+    at_ += count;
+    return {at_ - count, count};
+  }
+
+  const char* position() const { return at_; }
 
  private:
   const char* body_;

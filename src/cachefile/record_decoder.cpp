@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <array>
 #include <string>
 #include <vector>
@@ -30,20 +31,21 @@ const char* endOfText(const char* text, const char* last, bool& lost) {
   return nullptr;
 }
 
-// A record after its id and entry size, as runs of words and bytes each
+// A record after its key and entry size, as runs of words and bytes each
 // followed by a text, or by the record's end: fields of fixed size are
 // checked a run at a time.
 struct RecordRun {
   std::uint32_t fixedBytes = 0;
   // A text that the CSV writer prints as quoted text, not as a number, is
-  // checked for what the CSV form cannot carry.
-  enum { kNone, kPrinted, kNumber } text = kNone;
+  // checked for what the CSV form cannot carry. The rest of a framed record
+  // may follow the last run, as hexadecimal bytes.
+  enum { kNone, kPrinted, kNumber, kRest } text = kNone;
 };
 
 std::vector<RecordRun> recordRuns(const FormatDefinition& definition) {
   std::vector<RecordRun> runs(1);
   for (std::uint32_t k = 2; k < definition.fieldCount; ++k) {
-    const FieldType type = definition.fieldTypes[k] & 0xFF;
+    const FieldType type = definition.fieldTypes[k];
     switch (fieldStorage(type, k)) {
       case FieldStorage::kWord:
         runs.back().fixedBytes += 4;
@@ -56,18 +58,58 @@ std::vector<RecordRun> recordRuns(const FormatDefinition& definition) {
             (type & kPrintedAsNumber) == 0 ? RecordRun::kPrinted : RecordRun::kNumber;
         runs.emplace_back();
         break;
+      case FieldStorage::kHex:
+        runs.back().text = RecordRun::kRest;
+        return runs;
     }
   }
   return runs;
 }
 
+constexpr std::size_t kCutShort = std::string_view::npos;
+
+// Where the fields of the record that start at `at` end, or kCutShort when
+// the bytes up to `limit` do not hold them all. `lostTexts` becomes the
+// number of its texts that the CSV form cannot carry.
+std::size_t fieldsEnd(std::string_view body, std::size_t at, std::size_t limit,
+                      const std::vector<RecordRun>& runs, std::uint32_t& lostTexts) {
+  lostTexts = 0;
+  for (const RecordRun& run : runs) {
+    if (limit - at < run.fixedBytes) {
+      return kCutShort;
+    }
+    at += run.fixedBytes;
+    if (run.text == RecordRun::kNone) {
+      continue;
+    }
+    if (run.text == RecordRun::kRest) {
+      return limit;
+    }
+    bool lostText = false;
+    const char* const nul = endOfText(body.data() + at, body.data() + limit, lostText);
+    if (nul == nullptr) {
+      return kCutShort;
+    }
+    lostTexts += run.text == RecordRun::kPrinted && lostText;
+    at = static_cast<std::size_t>(nul - body.data()) + 1;
+  }
+  return at;
+}
+
+bool allZero(const unsigned char* bytes, std::size_t count) {
+  return std::all_of(bytes, bytes + count, [](unsigned char b) { return b == 0; });
+}
+
 }  // namespace
 
 // Walks the body record by record and counts the records that formatCsv()
-// then reads. The walk ends at a record id of 0, an entry size below 4, fewer
-// than 5 bytes left, or the record limit. A record that the body cuts off (a
-// field or a text that does not fit, a missing NUL) ends it too and is
-// dropped: nothing is ever read past the body.
+// then reads; nothing is ever read past the body. The walk ends at the
+// record limit, or:
+// - for a build's own layouts, at a key of zero, or at a record whose fields
+//   do not take exactly its entry size;
+// - for the built-in layouts, at a record id of 0, an entry size below 4,
+//   fewer than 5 bytes left, or a record that the body cuts off (a field or a
+//   text that does not fit, a missing NUL).
 void CacheDocument::decodeRecords() {
   const auto* bytes = reinterpret_cast<const unsigned char*>(body.data());
   const std::size_t size = body.size();
@@ -75,41 +117,45 @@ void CacheDocument::decodeRecords() {
   std::size_t offset = 0;
   std::uint32_t count = 0;
   std::uint32_t lostTexts = 0;
-  while (offset + 4 < size && count < kMaxRecords) {
-    if (decodeFixed32(bytes + offset) == 0 || size - offset < 8 ||
-        decodeFixed32(bytes + offset + 4) < 4) {
-      break;
-    }
-    std::size_t at = offset + 8;
-    bool complete = true;
-    std::uint32_t recordLostTexts = 0;
-    for (const RecordRun& run : runs) {
-      complete = size - at >= run.fixedBytes;
-      if (!complete) {
+  std::uint32_t recordLostTexts = 0;
+  if (definition->framed()) {
+    const std::size_t keyBytes = definition->keyBytes;
+    while (count < kMaxRecords && size - offset >= keyBytes + 4 &&
+           !allZero(bytes + offset, keyBytes)) {
+      const std::size_t fields = offset + keyBytes + 4;
+      const std::uint32_t entrySize = decodeFixed32(bytes + fields - 4);
+      if (entrySize > size - fields || fieldsEnd(body, fields, fields + entrySize, runs,
+                                                 recordLostTexts) != fields + entrySize) {
         break;
       }
-      at += run.fixedBytes;
-      if (run.text == RecordRun::kNone) {
-        continue;
-      }
-      bool lost = false;
-      const char* const nul = endOfText(body.data() + at, body.data() + size, lost);
-      complete = nul != nullptr;
-      if (!complete) {
+      offset = fields + entrySize;
+      ++count;
+      lostTexts += recordLostTexts;
+    }
+  } else {
+    while (offset + 4 < size && count < kMaxRecords) {
+      if (decodeFixed32(bytes + offset) == 0 || size - offset < 8 ||
+          decodeFixed32(bytes + offset + 4) < 4) {
         break;
       }
-      recordLostTexts += run.text == RecordRun::kPrinted && lost;
-      at = static_cast<std::size_t>(nul - body.data()) + 1;
+      const std::size_t end = fieldsEnd(body, offset + 8, size, runs, recordLostTexts);
+      if (end == kCutShort) {
+        break;
+      }
+      offset = end;
+      ++count;
+      lostTexts += recordLostTexts;
     }
-    if (!complete) {
-      break;
-    }
-    offset = at;
-    ++count;
-    lostTexts += recordLostTexts;
   }
   recordCount = count;
   console.print(std::to_string(count) + " records loaded.\n");
+  // An end marker is zeros; anything else after the last record taken is
+  // what the layout could not read, and the CSV will not hold it.
+  if (body.find_first_not_of('\0', offset) != std::string_view::npos) {
+    console.print("WARNING: " + std::to_string(size - offset) +
+                  " bytes after the last record were not converted;\n"
+                  "         a cache written back from the CSV will not hold them.\n");
+  }
   if (lostTexts > 0) {
     console.print("WARNING: " + std::to_string(lostTexts) +
                   " texts hold a double quote before a comma, a line break or the byte 1A;\n"

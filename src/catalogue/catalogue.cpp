@@ -234,6 +234,7 @@ void buildCatalogue() {
     addLayout(definition);
     catalogue.append(definition);
   }
+  addClientBuildLayouts(catalogue);
 }
 
 }  // namespace cachesift

@@ -47,8 +47,10 @@ bool CacheDocument::loadCsvBytes(std::string_view fileBytes) {
   if (first.cell(0).starts_with(kByteOrderMark)) {
     first.dropCell0Prefix(kByteOrderMark.size());
   }
+  // The signature and the client build name the layout, as in a cache's header.
   const std::uint32_t key = wordFromChars(first.cell(0));
-  const FormatDefinition* match = formatCatalogue().findBySignature(fourChars(key), console);
+  const FormatDefinition* match =
+      formatCatalogue().findBySignature(fourChars(key), textToInteger(first.cell(1)), console);
   if (match == nullptr) {
     rows.push_back(std::move(first));
     console.print(kNoLayoutMessage);
@@ -92,6 +94,8 @@ void CacheDocument::rebuildHeader() {
   header.headerTag = wordFromChars(first.cell(2));
   header.recordBytes = textToInteger(first.cell(3));
   header.headerWord4 = textToInteger(first.cell(4));
+  header.headerWord5 =
+      definition->headerSize() == kLongHeaderSize ? textToInteger(first.cell(5)) : 0;
 }
 
 }  // namespace cachesift

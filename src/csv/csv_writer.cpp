@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <charconv>
@@ -143,6 +144,22 @@ char* writeFloat(char* out, std::uint32_t bits) {
   return out + 6;
 }
 
+// Two hexadecimal digits a byte, in file order.
+void appendHex(ByteSink& sink, std::string_view bytes) {
+  static constexpr std::string_view kDigits = "0123456789ABCDEF";
+  while (!bytes.empty()) {
+    const std::size_t chunk = std::min(bytes.size(), ByteSink::kMaxReserve / 2);
+    char* out = sink.reserve(2 * chunk);
+    for (const char c : bytes.substr(0, chunk)) {
+      const auto byte = static_cast<unsigned char>(c);
+      *out++ = kDigits[byte >> 4];
+      *out++ = kDigits[byte & 0xF];
+    }
+    sink.commit(out);
+    bytes.remove_prefix(chunk);
+  }
+}
+
 // `width` characters "0" or "1", the most significant shown bit first.
 char* writeBinaryDigits(char* out, std::uint32_t value, int width) {
   for (int bit = width - 1; bit >= 0; --bit) {
@@ -215,6 +232,10 @@ bool CacheDocument::formatCsv(ByteSink& sink) const {
   sink.append(',');
   appendInteger(sink, static_cast<std::int32_t>(header.headerWord4));
   sink.append(',');
+  if (definition->headerSize() == kLongHeaderSize) {
+    appendInteger(sink, static_cast<std::int32_t>(header.headerWord5));
+    sink.append(',');
+  }
   sink.append(kLineEnd);
 
   const std::uint32_t fieldCount = definition->fieldCount;
@@ -232,18 +253,24 @@ bool CacheDocument::formatCsv(ByteSink& sink) const {
   // Most cells are words printed as numbers: they are made at once, without
   // a second choice by how the field is stored; a negative signed number
   // without a branch on its sign.
-  enum class Cell : std::uint8_t { kWordNumber, kWordFloat, kText, kOther };
+  // A build's own layouts frame each record by its entry size, which tells
+  // where a last field of hexadecimal bytes ends.
+  enum class Cell : std::uint8_t { kWordNumber, kWordFloat, kText, kEntrySize, kHex, kOther };
   std::array<Cell, kMaxFields> cells;
   std::array<std::uint32_t, kMaxFields> signBits;
   std::array<FieldStorage, kMaxFields> storage;
   std::array<CellFormat, kMaxFields> formats;
   for (std::uint32_t k = 0; k < fieldCount; ++k) {
-    storage[k] = fieldStorage(definition->fieldTypes[k] & 0xFF, k);
+    storage[k] = fieldStorage(definition->fieldTypes[k], k);
     formats[k] = cellFormat(definition->fieldTypes[k], k);
     const bool signedNumber = formats[k] == CellFormat::kSigned;
     signBits[k] = signedNumber ? 0x80000000 : 0;
-    if (storage[k] == FieldStorage::kWord &&
-        (formats[k] == CellFormat::kUnsigned || signedNumber)) {
+    if (storage[k] == FieldStorage::kHex) {
+      cells[k] = Cell::kHex;
+    } else if (k == 1 && definition->framed()) {
+      cells[k] = Cell::kEntrySize;
+    } else if (storage[k] == FieldStorage::kWord &&
+               (formats[k] == CellFormat::kUnsigned || signedNumber)) {
       cells[k] = Cell::kWordNumber;
     } else if (storage[k] == FieldStorage::kWord && formats[k] == CellFormat::kFloat) {
       cells[k] = Cell::kWordFloat;
@@ -252,6 +279,7 @@ bool CacheDocument::formatCsv(ByteSink& sink) const {
     }
   }
   RecordReader reader(body.data());
+  const char* recordEnd = nullptr;
   for (std::uint32_t r = 0; r < recordCount; ++r) {
     char* out = sink.reserve(kMaxRecordRow);
     for (std::uint32_t k = 0; k < fieldCount; ++k) {
@@ -271,6 +299,20 @@ bool CacheDocument::formatCsv(ByteSink& sink) const {
           sink.append('"');
           appendText(sink, reader.nextText());
           sink.append("\",");
+          out = sink.reserve(kMaxRecordRow);
+          continue;
+        case Cell::kEntrySize: {
+          const std::uint32_t entrySize = reader.nextWord();
+          recordEnd = reader.position() + entrySize;
+          out = writeDecimal(out, entrySize);
+          break;
+        }
+        case Cell::kHex:
+          sink.commit(out);
+          appendHex(sink, reader.nextBytes(
+                              k == 0 ? definition->keyBytes
+                                     : static_cast<std::size_t>(recordEnd - reader.position())));
+          sink.append(',');
           out = sink.reserve(kMaxRecordRow);
           continue;
         case Cell::kOther:

@@ -71,6 +71,11 @@ class StringSink final : public ByteSink {
     flush();
     return bytes_;
   }
+  // Drops what was written, to be used again.
+  void clear() {
+    flush();
+    bytes_.clear();
+  }
 
  protected:
   bool writeBlock(std::string_view block) override {

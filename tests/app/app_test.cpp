@@ -41,7 +41,7 @@ TEST(Conversion, RandomCachesRoundTrip) {
 TEST(Samples, AreTheGeneratorsOutput) {
   std::uint32_t seed = 1;
   for (const FormatDefinition& layout : layouts()) {
-    EXPECT_EQ(readFile(std::string(CACHESIFT_SAMPLES_DIR) + "/" + layout.fileName),
+    EXPECT_EQ(readFile(std::string(CACHESIFT_SAMPLES_DIR) + "/" + samples::samplePath(layout)),
               samples::makeCache(layout, 12, seed++))
         << layout.fileName;
   }

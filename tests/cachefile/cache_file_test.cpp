@@ -45,18 +45,28 @@ TEST(CacheLoader, RefusesOrWarnsByTheHeader) {
   }
 }
 
+// The console after the count line when `bytes` after the last record are
+// not all zeros.
+std::string notConverted(std::size_t bytes) {
+  return "WARNING: " + std::to_string(bytes) +
+         " bytes after the last record were not converted;\n"
+         "         a cache written back from the CSV will not hold them.\n";
+}
+
 TEST(RecordDecoder, EndRules) {
   const std::string one = nameRecord(25, 15, "Blue Lamp"), two = nameRecord(26, 4, "");
+  // The body, the records taken, and the bytes after them that are warned of.
   // clang-format off
-  const std::pair<std::string, int> cases[] = {
-      {"", 0}, {bytes({1, 0, 0, 0}), 0}, {kEndMarker, 0}, {one + two, 2} /* no end marker */,
-      {one + bytes({0xFF}), 1}, {one + bytes({0xFF, 0xFF, 0xFF, 0xFF}), 1}, {one + kEndMarker + two, 1},
-      {one + nameRecord(0, 99, "x"), 1}, {one + nameRecord(27, 0, "a"), 1},
-      {one + nameRecord(27, 3, "a"), 1}, {one + nameRecord(27, 4, "a"), 2}};
+  const std::tuple<std::string, int, std::size_t> cases[] = {
+      {"", 0, 0}, {bytes({1, 0, 0, 0}), 0, 4}, {kEndMarker, 0, 0}, {one + two, 2, 0} /* no end marker */,
+      {one + bytes({0xFF}), 1, 1}, {one + bytes({0, 0, 0, 0, 0}), 1, 0}, {one + kEndMarker + two, 1, 21},
+      {one + nameRecord(0, 99, "x"), 1, 14}, {one + nameRecord(27, 0, "a"), 1, 14},
+      {one + nameRecord(27, 3, "a"), 1, 14}, {one + nameRecord(27, 4, "a"), 2, 0}};
   // clang-format on
-  for (const auto& [body, records] : cases) {
+  for (const auto& [body, records, after] : cases) {
     EXPECT_EQ(cacheToCsv(header("BDNW", 0, "", 8, 0) + body).console,
-              kNameMatch + std::to_string(records) + " records loaded.\n")
+              kNameMatch + std::to_string(records) + " records loaded.\n" +
+                  (after > 0 ? notConverted(after) : ""))
         << body.size();
   }
   // A record cut off at any length short of whole: id only, part of the entry
@@ -65,7 +75,7 @@ TEST(RecordDecoder, EndRules) {
   const std::string cut = nameRecord(26, 15, "Red Lamp");
   for (std::size_t keep = 1; keep < cut.size(); ++keep) {
     EXPECT_EQ(cacheToCsv(header("BDNW", 0, "", 8, 0) + one + cut.substr(0, keep)).console,
-              kNameMatch + "1 records loaded.\n")
+              kNameMatch + "1 records loaded.\n" + notConverted(keep))
         << keep;
   }
 }
@@ -93,7 +103,8 @@ TEST(RecordDecoder, StopsAt65535Records) {
     file += word(id) + word(4) + word(0xFFFFFFFF) + word(id);
   }
   const Converted csv = cacheToCsv(file);
-  EXPECT_EQ(csv.console, "Signature matches wowcache.wdb\n65535 records loaded.\n");
+  EXPECT_EQ(csv.console,
+            "Signature matches wowcache.wdb\n65535 records loaded.\n" + notConverted(16));
   EXPECT_TRUE(csv.file.ends_with("\n65534,4,4294967295,65534,\r\n65535,4,4294967295,65535,\r\n"));
 }
 
