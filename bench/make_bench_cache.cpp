@@ -1,5 +1,7 @@
-// Writes a large synthetic item cache for the benchmark.
-//   make_bench_cache <output path> [record count, default 70000]
+// Writes a large synthetic item cache for the benchmark, of the built-in
+// layout or of a client build's own.
+//   make_bench_cache <output path> [record count, default 70000] [client build]
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -9,14 +11,22 @@
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::printf("usage: make_bench_cache <output path> [record count]\n");
+    std::printf("usage: make_bench_cache <output path> [record count] [client build]\n");
     return 2;
   }
   const auto count =
       static_cast<std::uint32_t>(argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 70000);
+  const auto build = static_cast<std::uint32_t>(argc > 3 ? std::strtoul(argv[3], nullptr, 10) : 0);
   cachesift::buildCatalogue();
-  const cachesift::FormatDefinition& items = cachesift::formatCatalogue().definitions()[2];
-  const std::string bytes = cachesift::samples::makeCache(items, count, 2026);
+  const auto& layouts = cachesift::formatCatalogue().definitions();
+  const auto items = std::find_if(layouts.begin(), layouts.end(), [build](const auto& layout) {
+    return layout.fileName == "itemcache.wdb" && layout.clientBuild == build;
+  });
+  if (items == layouts.end()) {
+    std::printf("no item layout of build %u\n", build);
+    return 2;
+  }
+  const std::string bytes = cachesift::samples::makeCache(*items, count, 2026);
   std::FILE* file = std::fopen(argv[1], "wb");
   if (file == nullptr || std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size() ||
       std::fclose(file) != 0) {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Times both conversions of a ~70,000-record item cache with the release build
-# against the I/O floor: bench/io_floor reads the same input and replaces the
+# against the I/O floor, once for the built-in layout and once for the layout
+# of client build 12340: bench/io_floor reads the same input and replaces the
 # same (existing) target with as many bytes, flushed as the tool flushes them,
 # and converts nothing. The tool and the floor run alternately, RUNS times
 # each (9 by default); per direction the script prints the tool's median wall
@@ -17,13 +18,8 @@ if [ ! -x "$build/cachesift" ] || [ ! -x "$build/bench/make_bench_cache" ] ||
   cmake --preset release >/dev/null && cmake --build --preset release >/dev/null
 fi
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-mkdir "$work/back"
-"$build/bench/make_bench_cache" "$work/itemcache.wdb" 70000
-"$build/cachesift" "$work/itemcache.wdb" >/dev/null
-cp "$work/itemcache.wdb.csv" "$work/back/"
-"$build/cachesift" "$work/back/itemcache.wdb.csv" >/dev/null  # both targets exist from here on
+top=$(mktemp -d)
+trap 'rm -rf "$top"' EXIT
 
 # Microseconds of wall time of a command, which runs under /usr/bin/time
 # (writing its peak KiB to $work/mem), as the floor does too.
@@ -53,9 +49,22 @@ direction() {
       n, t / 1e6, f / 1e6, t / f, kib / 1024, kib * 1024 / in_bytes, runs }'
 }
 
-direction "$work/itemcache.wdb" "$work/itemcache.wdb.csv" "cache to CSV"
-direction "$work/back/itemcache.wdb.csv" "$work/back/itemcache.wdb" "CSV to cache"
-echo "cache file: $(stat -c %s "$work/itemcache.wdb") bytes; CSV file: $(stat -c %s "$work/itemcache.wdb.csv") bytes;" \
-  "cache file written back: $(stat -c %s "$work/back/itemcache.wdb") bytes; load average: $(cut -d' ' -f1-3 /proc/loadavg)"
-# The inputs, as the floor has replaced the targets with zero bytes.
-"$build/bench/in_memory" "$work/itemcache.wdb" "$work/back/itemcache.wdb.csv"
+# Both directions on a cache of the given client build (0: the built-in layout).
+cache_of_build() {
+  work=$top/$1
+  mkdir -p "$work/back"
+  echo "== item cache of $([ "$1" = 0 ] && echo "the built-in layout" || echo "client build $1")"
+  "$build/bench/make_bench_cache" "$work/itemcache.wdb" 70000 "$1" >/dev/null
+  "$build/cachesift" "$work/itemcache.wdb" >/dev/null
+  cp "$work/itemcache.wdb.csv" "$work/back/"
+  "$build/cachesift" "$work/back/itemcache.wdb.csv" >/dev/null  # both targets exist from here on
+  direction "$work/itemcache.wdb" "$work/itemcache.wdb.csv" "cache to CSV"
+  direction "$work/back/itemcache.wdb.csv" "$work/back/itemcache.wdb" "CSV to cache"
+  echo "cache file: $(stat -c %s "$work/itemcache.wdb") bytes; CSV file: $(stat -c %s "$work/itemcache.wdb.csv") bytes;" \
+    "cache file written back: $(stat -c %s "$work/back/itemcache.wdb") bytes; load average: $(cut -d' ' -f1-3 /proc/loadavg)"
+  # The inputs, as the floor has replaced the targets with zero bytes.
+  "$build/bench/in_memory" "$work/itemcache.wdb" "$work/back/itemcache.wdb.csv"
+}
+
+cache_of_build 0
+cache_of_build 12340

@@ -8,7 +8,9 @@
 #   5. the Windows build, cross-built, with its version resource checked and
 #      the end-to-end tests run against cachesift.exe under Wine, and both
 #      packages;
-#   6. the fuzz target: seed corpus replay, then FUZZ_SECONDS (120) of fuzzing.
+#   6. the fuzz target: seed corpus replay, then FUZZ_SECONDS (120) of fuzzing;
+#   7. real caches that the game client wrote, from ../shared/realcaches (or
+#      REAL_CACHES), when that folder exists.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash .ci/setup
@@ -73,6 +75,14 @@ cmake --build --preset release --target package
 
 step "Fuzzing"
 tests/fuzz/run_fuzz.sh "${FUZZ_SECONDS:-120}"
+
+step "Real client caches"
+real_caches=${REAL_CACHES:-../shared/realcaches}
+if [ -d "$real_caches" ]; then
+  counted python3 tests/realcaches/check_real_caches.py build/debug/cachesift "$real_caches"
+else
+  echo "NOT RUN: no folder of real client caches at $real_caches"
+fi
 
 step "All tests passed"
 passed=$(awk '/tests passed, 0 tests failed out of/ {n += $NF}
