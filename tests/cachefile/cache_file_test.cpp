@@ -135,6 +135,71 @@ TEST(CacheWriter, CellsByFieldType) {
             header("XTIW", 1, "enUS", 4, 2) + kEndMarker);
 }
 
+// Build 12340's item names: a 24-byte header, records framed by entry size.
+const std::string kHeader12340 = header("BDNW", 12340, "enUS", 0, 1) + word(257);
+const std::string kLayout12340 =
+    "Signature matches itemnamecache.wdb\nLayout of client build 12340.\n";
+
+TEST(FramedRecords, FieldsMustTakeExactlyTheEntrySize) {
+  const std::string one = nameRecord(25, 14, "Blue Lamp"), two = nameRecord(26, 5, "");
+  // The body, the records taken, and the bytes after them that are warned of.
+  // clang-format off
+  const std::tuple<std::string, int, std::size_t> cases[] = {
+      {one + two + kEndMarker, 2, 0}, {one + two, 2, 0}, {one + kEndMarker + two, 1, 21},
+      {nameRecord(25, 15, "Blue Lamp") + kEndMarker, 0, 30}, {nameRecord(25, 13, "Blue Lamp"), 0, 22},
+      {one + nameRecord(26, 6, ""), 1, 13}, {one + nameRecord(0, 5, ""), 1, 13},
+      {one + word(26) + word(5) + bytes({0, 1}), 1, 10}, {one + word(26), 1, 4}};
+  // clang-format on
+  for (const auto& [body, records, after] : cases) {
+    EXPECT_EQ(cacheToCsv(kHeader12340 + body).console, kLayout12340 + std::to_string(records) +
+                                                           " records loaded.\n" +
+                                                           (after > 0 ? notConverted(after) : ""))
+        << body.size();
+  }
+  EXPECT_EQ(cacheToCsv(kHeader12340 + one).file,
+            "BDNW,12340,enUS,0,1,257,\r\nItemID,Entry Size,Item Name,Inventory Type,\r\n"
+            "25,14,\"Blue Lamp\",13,\r\n");
+}
+
+TEST(FramedRecords, EntrySizesAreComputedAndHexadecimalCellsRead) {
+  const std::string names = "\nnames\n";
+  const std::string module =
+      header("NDRW", 5875, "enUS", 8, 1) + bytes({0xAB}) + std::string(15, 0);
+  const std::string moduleEnd(20, '\0');
+  const std::pair<std::string, std::string> cases[] = {
+      {"BDNW,12340,enUS,0,1,257," + names + "25,999,\"Blue Lamps\",13,\n25,\n",
+       kHeader12340 + nameRecord(25, 15, "Blue Lamps") + word(25) + word(5) + '\0' + word(0) +
+           kEndMarker},
+      {"XTIW,12340,enUS,8000,1,257," + names + "0a0B,7,\"hi\",\n00112233445566778899,0,,\n",
+       header("XTIW", 12340, "enUS", 8000, 1) + word(257) + bytes({0xA, 0xB}) + std::string(6, 0) +
+           word(3) + "hi" + '\0' + bytes({0, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77}) + word(1) +
+           '\0' + std::string(12, 0)},
+      {"NDRW,5875,enUS,8,1," + names + "AB,0,3,0102zz03,\nab,0,3,0102030,\nab,\n",
+       module + word(6) + word(3) + bytes({1, 2}) + module.substr(20) + word(7) + word(3) +
+           bytes({1, 2, 3}) + module.substr(20) + word(4) + word(0) + moduleEnd}};
+  for (const auto& [csv, cache] : cases) {
+    EXPECT_EQ(csvToCache(csv).file, cache) << csv;
+  }
+}
+
+TEST(FramedRecords, TheBuildPicksTheLayouts) {
+  const std::string builtIn = "Signature matches itemnamecache.wdb\n";
+  // The file, the console up to the count. Build 5875 has a 20-byte header;
+  // the built-in layouts compare the header's record size with their fields.
+  const std::pair<std::string, std::string> cases[] = {
+      {header("BDNW", 5875, "enUS", 0, 1), builtIn + "Layout of client build 5875.\n"},
+      {header("BDNW", 12341, "enUS", 8, 1) + word(257), builtIn},
+      {header("BDNW", 12340, "enUS", 0, 1) + bytes({1, 1}),
+       kLayout12340 + "The file is too short to hold a WDB header.\n"}};
+  for (const auto& [file, console] : cases) {
+    const std::string text = cacheToCsv(file).console;
+    EXPECT_EQ(text.substr(0, text.find("records loaded") - 2), console) << file.size();
+  }
+  EXPECT_EQ(csvToCache("BDNW,12340,enUS,0,1,\n").console, kLayout12340 + "1 records loaded.\n");
+  EXPECT_EQ(csvToCache("BDNW,+12340x,enUS,0,1,\n").file,
+            kHeader12340.substr(0, 20) + word(0) + std::string(8, 0));
+}
+
 TEST(CacheOutputPath, GoesIntoTheCsvFilesFolder) {
   // clang-format off
   const std::pair<const char*, const char*> cases[] = {
