@@ -51,6 +51,10 @@ class RecordReader {
     return decodeFixed32(reinterpret_cast<const unsigned char*>(at_ - 4));
   }
 
+  // Where the next field starts; skipText() passes a text that ends before `next`.
+  const char* position() const { return at_; }
+  void skipText(const char* next) { at_ = next; }
+
   std::string_view nextText() {
     const std::string_view text(at_);
     at_ += text.size() + 1;
