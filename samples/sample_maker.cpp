@@ -62,11 +62,13 @@ class Maker {
     if (texts_ != Texts::kRandomBytes) {
       return std::string((texts_ == Texts::kSpreadsheet ? kSpreadsheetWords : kWords)[below(16)]);
     }
+    // Half the bytes are the ones that a text cell must quote, double or
+    // carry over lines.
     std::string text;
     for (std::uint32_t length = below(40); length > 0; --length) {
-      const char c = static_cast<char>(random_());
-      const bool endsCell = c == ',' && !text.empty() && text.back() == '"';
-      text.push_back(c == '\0' || c == '\n' || c == '\x1A' || endsCell ? 'x' : c);
+      const std::uint32_t bits = random_();
+      const char c = (bits & 0x100) != 0 ? "\",\r\n"[(bits >> 9) % 4] : static_cast<char>(bits);
+      text.push_back(c == '\0' || c == '\x1A' ? 'x' : c);
     }
     return text;
   }

@@ -1,9 +1,9 @@
 // The fuzzer's bytes, two ways:
 // - as a cache file and as a CSV file: each conversion must run to its end or
 //   refuse, without crashing, reading out of bounds or leaking;
-// - as the values of a well-formed cache file (texts of any bytes but what
-//   the CSV form cannot carry), which must come back byte for byte through
-//   CSV, without a warning.
+// - as the values of a well-formed cache file (texts of any bytes but NUL and
+//   1A, double quotes, commas, CR and LF among them), which must come back
+//   byte for byte through CSV, without a warning.
 #include <cstdlib>
 #include <string>
 
