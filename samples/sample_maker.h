@@ -12,9 +12,9 @@ namespace cachesift::samples {
 enum class Texts {
   // Invented texts with commas, quotes and "%d".
   kAny,
-  // Texts without a double quote that a spreadsheet may take for numbers,
-  // dates or formulas ("007", "1e5", "TRUE", "=1+1"), with commas, leading or
-  // trailing blanks and non-ASCII UTF-8.
+  // Texts that a spreadsheet may take for numbers, dates or formulas ("007",
+  // "1e5", "TRUE", "=1+1"), with commas, leading or trailing blanks,
+  // non-ASCII UTF-8, double quotes and LF line breaks.
   kSpreadsheet,
   // Texts of up to 39 random bytes, as a fuzzer draws them, half of them
   // double quotes, commas, CR and LF.
