@@ -85,7 +85,11 @@ bool CacheDocument::formatCache(ByteSink& sink) const {
           break;
         case FieldEncoding::kText:
           sink.commit(out);
-          sink.append(cell);
+          if (cells.escaped()) {
+            TextRow::unescape(cell, sink);
+          } else {
+            sink.append(cell);
+          }
           sink.append('\0');
           out = sink.reserve(kMaxRecordWords);
           break;

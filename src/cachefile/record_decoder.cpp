@@ -32,7 +32,7 @@ const char* endOfText(const char* text, const char* last, bool& lost) {
 struct RecordRun {
   std::uint32_t fixedBytes = 0;
   // A text that the CSV writer prints as quoted text, not as a number, is
-  // checked for the byte 1A, which the CSV form cannot carry.
+  // checked for what the CSV form cannot carry.
   enum { kNone, kPrinted, kNumber } text = kNone;
 };
 

@@ -1,15 +1,24 @@
 #include "csv/text_row.h"
 
+#include <cstring>
+
 #include "io/byte_scan.h"
 
 namespace cachesift {
 namespace {
 
+// The first `byte` in [first, last), or `last`. The C library's search, as
+// lines are long and the texts in them short.
+const char* find(const char* first, const char* last, char byte) {
+  const void* const hit = std::memchr(first, byte, static_cast<std::size_t>(last - first));
+  return hit != nullptr ? static_cast<const char*>(hit) : last;
+}
+
 // Where the next quoted cell starts in a run of unquoted cells: the first
 // double quote right after a comma, or `last`. REQUIRES: *first is no quote.
 const char* findQuotedCellStart(const char* first, const char* last) {
-  for (const char* quote = findByte(first, last, '"'); quote != last;
-       quote = findByte(quote + 1, last, '"')) {
+  for (const char* quote = find(first, last, '"'); quote != last;
+       quote = find(quote + 1, last, '"')) {
     if (quote[-1] == ',') {
       return quote;
     }
@@ -42,9 +51,9 @@ bool TextRow::read(std::string_view& file) {
   const char* contentEnd;
   bool cut;
   const auto takeLine = [&](const char* first) {
-    lineEnd = findByte(first, end, '\n');
+    lineEnd = find(first, end, '\n');
     contentEnd = lineEnd != end && lineEnd != first && lineEnd[-1] == '\r' ? lineEnd - 1 : lineEnd;
-    const char* const nul = findByte(first, contentEnd, '\0');
+    const char* const nul = find(first, contentEnd, '\0');
     cut = nul != contentEnd;
     contentEnd = nul;
   };
@@ -69,7 +78,7 @@ bool TextRow::read(std::string_view& file) {
     const char* quote = open + 1;
     const char* runEnd;
     for (;;) {
-      quote = findByte(quote, contentEnd, '"');
+      quote = find(quote, contentEnd, '"');
       if (quote == contentEnd) {
         if (cut) {
           break;  // dropped, with the rest of its line
@@ -100,30 +109,29 @@ bool TextRow::read(std::string_view& file) {
   return true;
 }
 
-std::string_view TextRow::Cursor::quotedCell() {
-  const char* const first = next_ + 1;
+TextRow::Cursor::QuotedCell TextRow::Cursor::closeQuotedCell(const char* first, const char* end,
+                                                             bool multiLine) {
   // The row was divided already: its cells are closed.
-  const char* quote = findByte(first, end_, '"');
-  const char* runEnd = endOfQuotes(quote, end_);
-  bool escaped = multiLine_;  // CR LF may stand for a text's LF
-  while (!closesCell(quote, runEnd, end_)) {
+  const char* quote = find(first, end, '"');
+  const char* runEnd = endOfQuotes(quote, end);
+  bool escaped = multiLine;  // CR LF may stand for a text's LF
+  while (!closesCell(quote, runEnd, end)) {
     escaped = true;
-    quote = findByte(runEnd, end_, '"');
-    runEnd = endOfQuotes(quote, end_);
+    quote = find(runEnd, end, '"');
+    runEnd = endOfQuotes(quote, end);
   }
-  const char* const close = runEnd - 1;
-  next_ = runEnd != end_ ? runEnd + 1 : runEnd;
-  if (!escaped && quote == close) {
-    return {first, static_cast<std::size_t>(close - first)};
+  return {runEnd - 1, escaped || runEnd - quote > 1};
+}
+
+std::string TextRow::Cursor::nextText() {
+  const std::string_view bytes = next();
+  std::string text;
+  if (escaped_) {
+    unescape(bytes, text);
+  } else {
+    text = bytes;
   }
-  unescaped_.clear();
-  for (const char* c = first; c != close; ++c) {
-    const bool pairOrLineEnd =
-        c + 1 != close && ((*c == '"' && c[1] == '"') || (*c == '\r' && c[1] == '\n'));
-    c += pairOrLineEnd ? 1 : 0;
-    unescaped_.push_back(*c);
-  }
-  return unescaped_;
+  return text;
 }
 
 std::string TextRow::cell(std::size_t k) const {
@@ -134,7 +142,7 @@ std::string TextRow::cell(std::size_t k) const {
   for (std::size_t i = 0; i < k; ++i) {
     cursor.next();
   }
-  return std::string(cursor.next());
+  return cursor.nextText();
 }
 
 }  // namespace cachesift

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -24,6 +25,11 @@ namespace cachesift {
 // cell still open there is dropped. Nothing is trimmed.
 class TextRow {
  public:
+  // Appends the text of a quoted cell's bytes to `out` (a ByteSink or a
+  // std::string): "" as one double quote, CR LF as LF.
+  template <typename Out>
+  static void unescape(std::string_view bytes, Out& out);
+
   TextRow() = default;
 
   // Divides the row at the front of `file`, which runs to the end of the
@@ -51,22 +57,34 @@ class TextRow {
           multiLine_(row.multiLine_) {}
     bool done() const { return left_ == 0; }
 
-    // The cell's text; it lasts until the next call. REQUIRES: !done().
+    // The cell's bytes as they stand in the file, a quoted cell's without its
+    // quotes. Where escaped() says so, its text is unescape() of them. Numbers
+    // may be read from the bytes: "" or a line end stops a number as " or an
+    // LF does. REQUIRES: !done().
     std::string_view next() {
       --left_;
       std::string_view cell;
       if (*next_ == '"') {
-        cell = quotedCell();
+        const QuotedCell quoted = closeQuotedCell(next_ + 1, end_, multiLine_);
+        cell = {next_ + 1, static_cast<std::size_t>(quoted.close - next_ - 1)};
+        escaped_ = quoted.escaped;
+        next_ = quoted.close + 1;
       } else {
         const char* const start = next_;
         next_ = findByte(next_, end_, ',');
         cell = {start, static_cast<std::size_t>(next_ - start)};
-        next_ += next_ != end_ ? 1 : 0;
+        escaped_ = false;
       }
+      next_ += next_ != end_ ? 1 : 0;  // the comma
       cell.remove_prefix(dropped_);
       dropped_ = 0;
       return cell;
     }
+    // Whether the last cell's text differs from its bytes.
+    bool escaped() const { return escaped_; }
+
+    // The next cell's text. REQUIRES: !done().
+    std::string nextText();
 
     // The next cell read by textToInteger, in one pass over an unquoted
     // cell: the number ends at the latest at the comma. REQUIRES: !done().
@@ -94,16 +112,19 @@ class TextRow {
     }
 
    private:
-    // The text of the quoted cell at next_, which it passes with its comma.
-    std::string_view quotedCell();
+    struct QuotedCell {
+      const char* close;  // the closing quote
+      bool escaped;
+    };
+    // Out of line, and without the cursor, which stays in registers.
+    static QuotedCell closeQuotedCell(const char* first, const char* end, bool multiLine);
 
     const char* next_;
     const char* end_;
     std::size_t left_;
     std::size_t dropped_;
     bool multiLine_;
-    // A cell's text where it differs from its bytes: "" or CR LF in it.
-    std::string unescaped_;
+    bool escaped_ = false;
   };
 
  private:
@@ -112,5 +133,23 @@ class TextRow {
   std::size_t cell0Dropped_ = 0;
   bool multiLine_ = false;
 };
+
+template <typename Out>
+void TextRow::unescape(std::string_view bytes, Out& out) {
+  static constexpr std::array<char, 4> kEscapes = {'"', '\r', '"', '\r'};
+  const char* c = bytes.data();
+  const char* const end = c + bytes.size();
+  for (;;) {
+    const char* const stop = findAnyOf(c, end, kEscapes);
+    out.append(std::string_view(c, static_cast<std::size_t>(stop - c)));
+    if (stop == end) {
+      return;
+    }
+    // A lone quote or CR stands for itself.
+    const bool pair = stop + 1 != end && stop[1] == (*stop == '"' ? '"' : '\n');
+    out.append(std::string_view(stop + (pair ? 1 : 0), 1));
+    c = stop + (pair ? 2 : 1);
+  }
+}
 
 }  // namespace cachesift

@@ -22,7 +22,7 @@ std::string joined(const std::vector<TextRow>& rows) {
   std::string text;
   for (const TextRow& row : rows) {
     for (TextRow::Cursor cells(row); !cells.done();) {
-      text += std::string(cells.next()) + "|";
+      text += cells.nextText() + "|";
     }
     text += "/";
   }
