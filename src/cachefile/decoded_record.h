@@ -51,9 +51,12 @@ class RecordReader {
     return decodeFixed32(reinterpret_cast<const unsigned char*>(at_ - 4));
   }
 
-  // Where the next field starts; skipText() passes a text that ends before `next`.
-  const char* position() const { return at_; }
-  void skipText(const char* next) { at_ = next; }
+  // Hands the first byte of the next text to `write`, which reads it and
+  // gives back the byte after its NUL.
+  template <typename Write>
+  void writeNextText(Write&& write) {
+    at_ = write(at_);
+  }
 
   std::string_view nextText() {
     const std::string_view text(at_);

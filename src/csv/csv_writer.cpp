@@ -269,7 +269,6 @@ bool CacheDocument::formatCsv(ByteSink& sink) const {
     }
   }
   RecordReader reader(body.data());
-  const char* const bodyEnd = body.data() + body.size();
   for (std::uint32_t r = 0; r < recordCount; ++r) {
     char* out = sink.reserve(kMaxRecordRow);
     for (std::uint32_t k = 0; k < fieldCount; ++k) {
@@ -287,7 +286,9 @@ bool CacheDocument::formatCsv(ByteSink& sink) const {
         case Cell::kText:
           sink.commit(out);
           sink.append('"');
-          reader.skipText(appendTextCell(sink, reader.position(), bodyEnd));
+          reader.writeNextText([&](const char* text) {
+            return appendTextCell(sink, text, body.data() + body.size());
+          });
           sink.append("\",");
           out = sink.reserve(kMaxRecordRow);
           continue;
