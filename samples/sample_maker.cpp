@@ -22,10 +22,31 @@ constexpr std::array<std::string_view, 16> kWords = {"Blue Lamp",       "Iron Ke
                                                      "Grey Owl",        "a,b,c",
                                                      "Lantern of Dusk", "Velvet Glove"};
 
-constexpr std::array<std::string_view, 16> kSpreadsheetWords = {
-    "Blue Lamp", "007",          "1e5",          "TRUE",       "=1+1", "Old, Bent Spoon",
-    " Ember ",   "Tin Whistle ", "Crème brûlée", "日本の提灯", "",     "100% Wool",
-    "3/4",       "-12.50",       "#N/A",         "a,b,c"};
+constexpr std::array<std::string_view, 24> kSpreadsheetWords = {
+    "Blue Lamp",
+    "007",
+    "1e5",
+    "TRUE",
+    "=1+1",
+    "Old, Bent Spoon",
+    " Ember ",
+    "Tin Whistle ",
+    "Crème brûlée",
+    "日本の提灯",
+    "",
+    "100% Wool",
+    "3/4",
+    "-12.50",
+    "#N/A",
+    "a,b,c",
+    "Salt \"Mine\" ok",
+    "\"Hello,\" she said",
+    "He said \"Go now.\"",
+    "a\"\"b",
+    "say \"hi\", then go",
+    "\"",
+    "one\ntwo",
+    "Dear friend,\n\n\"Come at dusk.\"\n"};
 
 class Maker {
  public:
@@ -61,13 +82,16 @@ class Maker {
 
   std::string text() {
     if (texts_ != Texts::kRandomBytes) {
-      return std::string((texts_ == Texts::kSpreadsheet ? kSpreadsheetWords : kWords)[below(16)]);
+      return std::string(texts_ == Texts::kSpreadsheet ? kSpreadsheetWords[below(24)]
+                                                       : kWords[below(16)]);
     }
+    // Half the bytes are the ones that a text cell must quote, double or
+    // carry over lines.
     std::string text;
     for (std::uint32_t length = below(40); length > 0; --length) {
-      const char c = static_cast<char>(random_());
-      const bool endsCell = c == ',' && !text.empty() && text.back() == '"';
-      text.push_back(c == '\0' || c == '\n' || c == '\x1A' || endsCell ? 'x' : c);
+      const std::uint32_t bits = random_();
+      const char c = (bits & 0x100) != 0 ? "\",\r\n"[(bits >> 9) % 4] : static_cast<char>(bits);
+      text.push_back(c == '\0' || c == '\x1A' ? 'x' : c);
     }
     return text;
   }

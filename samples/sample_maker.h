@@ -12,11 +12,12 @@ namespace cachesift::samples {
 enum class Texts {
   // Invented texts with commas, quotes and "%d".
   kAny,
-  // Texts without a double quote that a spreadsheet may take for numbers,
-  // dates or formulas ("007", "1e5", "TRUE", "=1+1"), with commas, leading or
-  // trailing blanks and non-ASCII UTF-8.
+  // Texts that a spreadsheet may take for numbers, dates or formulas ("007",
+  // "1e5", "TRUE", "=1+1"), with commas, leading or trailing blanks,
+  // non-ASCII UTF-8, double quotes and LF line breaks.
   kSpreadsheet,
-  // Texts of up to 39 random bytes, as a fuzzer draws them.
+  // Texts of up to 39 random bytes, as a fuzzer draws them, half of them
+  // double quotes, commas, CR and LF.
   kRandomBytes,
 };
 
@@ -36,7 +37,7 @@ std::string samplePath(const FormatDefinition& definition);
 // The same seed always gives the same bytes. Values are a mix of small and
 // large numbers, negative signed ones, floats of at most two decimals, 1-byte
 // fields and texts, empty ones included, but never what the CSV form cannot
-// carry back (a quote followed by a comma, a line feed, the byte 1A).
+// carry back (the byte 1A) or a text cannot hold (NUL).
 std::string makeCache(const FormatDefinition& definition, std::uint32_t recordCount,
                       std::uint32_t seed, Texts texts = Texts::kAny);
 // The same from any source of random words.

@@ -91,7 +91,11 @@ void writeFields(ByteSink& sink, TextRow::Cursor& cells, const FieldEncodings& e
         break;
       case FieldEncoding::kText:
         sink.commit(out);
-        sink.append(cell);
+        if (cells.escaped()) {
+          TextRow::unescape(cell, sink);
+        } else {
+          sink.append(cell);
+        }
         sink.append('\0');
         out = sink.reserve(kMaxRecordWords);
         break;

@@ -56,6 +56,13 @@ class RecordReader {
     return decodeFixed32(reinterpret_cast<const unsigned char*>(at_ - 4));
   }
 
+  // Hands the first byte of the next text to `write`, which reads it and
+  // gives back the byte after its NUL.
+  template <typename Write>
+  void writeNextText(Write&& write) {
+    at_ = write(at_);
+  }
+
   std::string_view nextText() {
     const std::string_view text(at_);
     at_ += text.size() + 1;

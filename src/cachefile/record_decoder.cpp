@@ -15,20 +15,16 @@ namespace {
 constexpr FieldType kPrintedAsNumber = FT_UNSIGNED | FT_SIGNED | FT_FLOAT;
 
 // The NUL that ends the text at `text`, or nullptr when none comes before
-// `last`. `lost` becomes true when the CSV form cannot carry the text back
-// as it is: its reader takes a double quote before a comma for the end of a
-// quoted cell, an LF for the end of a line and the byte 1A for the end of
-// the file.
+// `last`. `lost` becomes true when the text holds the byte 1A, which the CSV
+// reader takes for the end of the file.
 const char* endOfText(const char* text, const char* last, bool& lost) {
-  static constexpr std::array<char, 4> kStops = {'\0', '\n', '\x1A', '"'};
-  for (const char* p = findAnyOf(text, last, kStops); p != last;
-       p = findAnyOf(p + 1, last, kStops)) {
-    if (*p == '\0') {
-      return p;
-    }
-    lost = lost || *p != '"' || (p + 1 != last && p[1] == ',');
+  static constexpr std::array<char, 4> kStops = {'\0', '\x1A', '\0', '\x1A'};
+  const char* p = findAnyOf(text, last, kStops);
+  if (p != last && *p == '\x1A') {
+    lost = true;
+    p = findByte(p, last, '\0');
   }
-  return nullptr;
+  return p != last ? p : nullptr;
 }
 
 // A record after its key and entry size, as runs of words and bytes each
@@ -158,7 +154,7 @@ void CacheDocument::decodeRecords() {
   }
   if (lostTexts > 0) {
     console.print("WARNING: " + std::to_string(lostTexts) +
-                  " texts hold a double quote before a comma, a line break or the byte 1A;\n"
+                  " texts hold the byte 1A;\n"
                   "         they will not come back from the CSV as they are.\n");
   }
 }

@@ -6,6 +6,7 @@
 #include "app/cache_document.h"
 #include "catalogue/catalogue.h"
 #include "csv/text_to_integer.h"
+#include "io/byte_scan.h"
 #include "io/console.h"
 #include "io/file_io.h"
 
@@ -18,23 +19,30 @@ constexpr std::string_view kNoLayoutMessage = "Header does not match any known W
 
 }  // namespace
 
-std::vector<TextRow> splitCsvRows(std::string_view file) {
+CsvRows splitCsvRows(std::string_view file) {
   file = file.substr(0, file.find(kEndOfFile));
-  std::vector<TextRow> rows;
+  const char* const start = file.data();
+  CsvRows result;
   while (!file.empty()) {
-    const std::size_t lf = file.find('\n');
-    std::string_view line = file.substr(0, lf);
-    file.remove_prefix(lf == std::string_view::npos ? file.size() : lf + 1);
-    if (lf != std::string_view::npos && !line.empty() && line.back() == '\r') {
-      line.remove_suffix(1);
+    TextRow& row = result.rows.emplace_back();
+    if (!row.read(file)) {
+      result.rows.pop_back();
+      result.unclosedLine = countByte(start, file.data(), '\n') + 1;
+      break;
     }
-    rows.emplace_back(line);
   }
-  return rows;
+  return result;
 }
 
 bool CacheDocument::loadCsvBytes(std::string_view fileBytes) {
-  std::vector<TextRow> read = splitCsvRows(fileBytes);
+  CsvRows csv = splitCsvRows(fileBytes);
+  std::vector<TextRow>& read = csv.rows;
+  const std::string unclosed = "A quoted cell that starts on line " +
+                               std::to_string(csv.unclosedLine) + " is never closed.\n";
+  if (read.empty() && csv.unclosedLine != 0) {
+    console.print(unclosed);
+    return false;
+  }
   // Without a first cell there is nothing to name the layout.
   if (read.empty() || read.front().cellCount() == 0) {
     if (!read.empty()) {
@@ -57,6 +65,11 @@ bool CacheDocument::loadCsvBytes(std::string_view fileBytes) {
     return false;
   }
   definition = match;
+  if (csv.unclosedLine != 0) {
+    rows.push_back(std::move(first));
+    console.print(unclosed);
+    return false;
+  }
   // A record row of another cell count has lost or gained cells on the way
   // (a text that the CSV form cannot carry, a lost comma); the cache writer
   // fills or drops cells without a word, so say so here.

@@ -7,10 +7,16 @@
 
 namespace cachesift {
 
-// Divides a CSV file into rows, one per line. The file ends at its first
-// byte 1A, a line at LF, and a CR just before that LF is dropped; the last
-// line may lack its LF. Lines of any length are read. The rows refer into
-// `file`, which must outlive them.
-std::vector<TextRow> splitCsvRows(std::string_view file);
+// A CSV file divided into rows. The file ends at its first byte 1A, a line
+// at LF, and a CR just before that LF is dropped; the last line may lack its
+// LF. Lines of any length are read. The rows refer into the file's bytes,
+// which must outlive them.
+struct CsvRows {
+  std::vector<TextRow> rows;  // the complete rows
+  // The 1-based line of the opening quote of a quoted cell that the file
+  // ends in, or 0.
+  std::size_t unclosedLine = 0;
+};
+CsvRows splitCsvRows(std::string_view file);
 
 }  // namespace cachesift

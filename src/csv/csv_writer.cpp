@@ -9,6 +9,7 @@
 
 #include "app/cache_document.h"
 #include "csv/decimal_digits.h"
+#include "io/byte_scan.h"
 #include "io/file_io.h"
 
 namespace cachesift {
@@ -26,6 +27,22 @@ void appendText(ByteSink& sink, std::string_view text) {
     text.remove_prefix(lf + 1);
   }
   sink.append(text);
+}
+
+// Writes the text at `text`, which ends at a NUL before `last`, as the
+// inside of a text cell: every double quote twice, every LF as CR LF. Gives
+// the byte after the NUL. One scan finds the NUL of a text with neither.
+const char* appendTextCell(ByteSink& sink, const char* text, const char* last) {
+  static constexpr std::array<char, 4> kStops = {'\0', '"', '\n', '\0'};
+  for (;;) {
+    const char* const stop = findAnyOf(text, last, kStops);
+    sink.append(std::string_view(text, static_cast<std::size_t>(stop - text)));
+    if (*stop == '\0') {
+      return stop + 1;
+    }
+    sink.append(*stop == '"' ? std::string_view("\"\"") : kLineEnd);
+    text = stop + 1;
+  }
 }
 
 constexpr std::uint64_t kZeroDigits = 0x3030303030303030;  // "00000000"
@@ -297,7 +314,9 @@ bool CacheDocument::formatCsv(ByteSink& sink) const {
         case Cell::kText:
           sink.commit(out);
           sink.append('"');
-          appendText(sink, reader.nextText());
+          reader.writeNextText([&](const char* text) {
+            return appendTextCell(sink, text, body.data() + body.size());
+          });
           sink.append("\",");
           out = sink.reserve(kMaxRecordRow);
           continue;

@@ -1,84 +1,148 @@
 #include "csv/text_row.h"
 
+#include <cstring>
+
 #include "io/byte_scan.h"
 
 namespace cachesift {
 namespace {
 
-// Where a quoted cell ends: the first double quote directly followed by a
-// comma, or npos.
-std::size_t findQuoteComma(std::string_view text) {
-  for (std::size_t quote = text.find('"'); quote != std::string_view::npos;
-       quote = text.find('"', quote + 1)) {
-    if (quote + 1 < text.size() && text[quote + 1] == ',') {
-      return quote;
-    }
-  }
-  return std::string_view::npos;
+// The first `byte` in [first, last), or `last`. The C library's search, as
+// lines are long and the texts in them short.
+const char* find(const char* first, const char* last, char byte) {
+  const void* const hit = std::memchr(first, byte, static_cast<std::size_t>(last - first));
+  return hit != nullptr ? static_cast<const char*>(hit) : last;
 }
 
-// Where the next quoted cell starts: the first double quote right after a
-// comma, or npos.
-std::size_t findQuotedCellStart(std::string_view text) {
-  for (std::size_t quote = text.find('"'); quote != std::string_view::npos;
-       quote = text.find('"', quote + 1)) {
-    if (quote > 0 && text[quote - 1] == ',') {
+// Where the next quoted cell starts in a run of unquoted cells: the first
+// double quote right after a comma, or `last`. REQUIRES: *first is no quote.
+const char* findQuotedCellStart(const char* first, const char* last) {
+  for (const char* quote = find(first, last, '"'); quote != last;
+       quote = find(quote + 1, last, '"')) {
+    if (quote[-1] == ',') {
       return quote;
     }
   }
-  return std::string_view::npos;
+  return last;
+}
+
+// The end of the run of double quotes that starts at `quote`.
+const char* endOfQuotes(const char* quote, const char* last) {
+  while (quote != last && *quote == '"') {
+    ++quote;
+  }
+  return quote;
+}
+
+// Whether a run of double quotes ends a quoted cell: one quote is left over
+// from the pairs, and a comma or the content's end follows.
+bool closesCell(const char* run, const char* runEnd, const char* last) {
+  return (runEnd - run) % 2 != 0 && (runEnd == last || *runEnd == ',');
 }
 
 }  // namespace
 
-TextRow::TextRow(std::string_view line) {
-  line = line.substr(0, line.find('\0'));
-  line_ = line;
-  while (!line.empty()) {
-    if (line.front() == '"') {
-      const std::size_t close = findQuoteComma(line.substr(1));
-      if (close == std::string_view::npos) {
-        // Spreadsheets write no comma after a line's last cell: a quoted cell
-        // that the line's last byte closes is kept; an unclosed one is not.
-        cellCount_ += line.size() >= 2 && line.back() == '"' ? 1 : 0;
+bool TextRow::read(std::string_view& file) {
+  const char* const start = file.data();
+  const char* const end = start + file.size();
+  // The line being divided: its LF (or the file's end), and the end of its
+  // content, which a CR before the LF or the first zero byte cuts short.
+  const char* lineEnd;
+  const char* contentEnd;
+  bool cut;
+  const auto takeLine = [&](const char* first) {
+    lineEnd = find(first, end, '\n');
+    contentEnd = lineEnd != end && lineEnd != first && lineEnd[-1] == '\r' ? lineEnd - 1 : lineEnd;
+    const char* const nul = find(first, contentEnd, '\0');
+    cut = nul != contentEnd;
+    contentEnd = nul;
+  };
+  takeLine(start);
+  const char* at = start;
+  while (at != contentEnd) {
+    if (*at != '"') {
+      // A run of unquoted cells lasts up to the next quoted cell, or to the
+      // content's end: in it every comma ends a cell.
+      const char* const quoted = findQuotedCellStart(at, contentEnd);
+      cellCount_ += countByte(at, quoted, ',');
+      if (quoted == contentEnd) {
+        // Bytes after the last comma are the line's last cell, as
+        // spreadsheets write it; after a trailing comma there is no cell.
+        cellCount_ += contentEnd[-1] != ',' ? 1 : 0;
         break;
       }
-      ++cellCount_;
-      line.remove_prefix(close + 3);
+      at = quoted;
       continue;
     }
-    // A run of unquoted cells lasts up to the next quoted cell, or to the
-    // line's end: in it every comma ends a cell.
-    const std::size_t quoted = findQuotedCellStart(line);
-    const std::size_t runEnd = quoted != std::string_view::npos ? quoted : line.size();
-    cellCount_ += countByte(line.data(), line.data() + runEnd, ',');
-    if (quoted == std::string_view::npos) {
-      // Bytes after the last comma are the line's last cell, as spreadsheets
-      // write it; after a trailing comma there is no cell.
-      cellCount_ += line.back() != ',' ? 1 : 0;
+    const char* const open = at;
+    const char* quote = open + 1;
+    const char* runEnd;
+    for (;;) {
+      quote = find(quote, contentEnd, '"');
+      if (quote == contentEnd) {
+        if (cut) {
+          break;  // dropped, with the rest of its line
+        }
+        if (lineEnd == end) {
+          file = {open, static_cast<std::size_t>(end - open)};
+          return false;
+        }
+        multiLine_ = true;  // the cell goes on on the next line
+        quote = lineEnd + 1;
+        takeLine(quote);
+        continue;
+      }
+      runEnd = endOfQuotes(quote, contentEnd);
+      if (closesCell(quote, runEnd, contentEnd)) {
+        break;
+      }
+      quote = runEnd;
+    }
+    if (quote == contentEnd) {
       break;
     }
-    line.remove_prefix(runEnd);
+    ++cellCount_;
+    at = runEnd != contentEnd ? runEnd + 1 : runEnd;
   }
+  line_ = {start, static_cast<std::size_t>(contentEnd - start)};
+  file.remove_prefix(static_cast<std::size_t>(lineEnd - start) + (lineEnd != end ? 1 : 0));
+  return true;
 }
 
-std::string_view TextRow::Cursor::quotedCell(const char* open, const char* end) {
-  const std::string_view text(open + 1, static_cast<std::size_t>(end - open - 1));
-  const std::size_t close = findQuoteComma(text);
-  // Without a quote and comma, the line's last byte closes it.
-  return text.substr(0, close != std::string_view::npos ? close : text.size() - 1);
+TextRow::Cursor::QuotedCell TextRow::Cursor::closeQuotedCell(const char* first, const char* end,
+                                                             bool multiLine) {
+  // The row was divided already: its cells are closed.
+  const char* quote = find(first, end, '"');
+  const char* runEnd = endOfQuotes(quote, end);
+  bool escaped = multiLine;  // CR LF may stand for a text's LF
+  while (!closesCell(quote, runEnd, end)) {
+    escaped = true;
+    quote = find(runEnd, end, '"');
+    runEnd = endOfQuotes(quote, end);
+  }
+  return {runEnd - 1, escaped || runEnd - quote > 1};
 }
 
-std::string_view TextRow::cell(std::size_t k) const {
+std::string TextRow::Cursor::nextText() {
+  const std::string_view bytes = next();
+  std::string text;
+  if (escaped_) {
+    unescape(bytes, text);
+  } else {
+    text = bytes;
+  }
+  return text;
+}
+
+std::string TextRow::cell(std::size_t k) const {
   if (k >= cellCount_) {
     return {};
   }
   Cursor cursor(*this);
-  std::string_view cell = cursor.next();
   for (std::size_t i = 0; i < k; ++i) {
-    cell = cursor.next();
+    cursor.next();
   }
-  return cell;
+  return cursor.nextText();
 }
 
 }  // namespace cachesift

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "csv/text_to_integer.h"
@@ -9,26 +11,37 @@
 
 namespace cachesift {
 
-// One CSV line divided into cells, read where the line stands: the row
-// copies nothing, and the line's bytes must outlive it.
+// One CSV row divided into cells, read where it stands: the row copies
+// nothing, and the file's bytes must outlive it.
 //
-// The line's content ends at its first zero byte. A cell that starts with a
-// double quote ends at the next double quote followed by a comma, and loses
-// those quotes; any other cell ends at the next comma. The line's last cell
-// needs no comma: an unquoted one runs to the line's end, a quoted one to a
-// double quote that is the line's last byte. A quoted cell that is never
-// closed is dropped, and so is everything after it. Nothing is trimmed.
+// A row is a line, or several when a quoted cell holds line ends. A cell that
+// starts with a double quote is quoted: in it "" is one double quote, and a
+// double quote that is not one of such a pair ends the cell when a comma
+// follows it (the comma goes too) or the line's end does (the row ends too).
+// Any other double quote, and every line end, is part of the text; a line
+// end as an LF. Any other cell ends at the next comma or at its line's end.
+// After a comma that ends a line there is no further cell. A line's content
+// ends at its first zero byte: the rest of that line is ignored, and a quoted
+// cell still open there is dropped. Nothing is trimmed.
 class TextRow {
  public:
+  // Appends the text of a quoted cell's bytes to `out` (a ByteSink or a
+  // std::string): "" as one double quote, CR LF as LF.
+  template <typename Out>
+  static void unescape(std::string_view bytes, Out& out);
+
   TextRow() = default;
-  // `line` is without its line end.
-  explicit TextRow(std::string_view line);
+
+  // Divides the row at the front of `file`, which runs to the end of the
+  // file, and removes it with its line end. False when a quoted cell is still
+  // open at the end of the file: `file` then starts at its opening quote.
+  bool read(std::string_view& file);
 
   std::size_t cellCount() const { return cellCount_; }
 
   // Cell k, or an empty text past the last cell. Takes time proportional to
   // k: walk a whole row with a Cursor instead.
-  std::string_view cell(std::size_t k) const;
+  std::string cell(std::size_t k) const;
 
   // Removes the first `count` bytes of cell 0. REQUIRES: cell 0 has them.
   void dropCell0Prefix(std::size_t count) { cell0Dropped_ = count; }
@@ -40,27 +53,38 @@ class TextRow {
         : next_(row.line_.data()),
           end_(next_ + row.line_.size()),
           left_(row.cellCount_),
-          dropped_(row.cell0Dropped_) {}
+          dropped_(row.cell0Dropped_),
+          multiLine_(row.multiLine_) {}
     bool done() const { return left_ == 0; }
 
-    // REQUIRES: !done().
+    // The cell's bytes as they stand in the file, a quoted cell's without its
+    // quotes. Where escaped() says so, its text is unescape() of them. Numbers
+    // may be read from the bytes: "" or a line end stops a number as " or an
+    // LF does. REQUIRES: !done().
     std::string_view next() {
       --left_;
       std::string_view cell;
       if (*next_ == '"') {
-        cell = quotedCell(next_, end_);
-        next_ = cell.data() + cell.size() + 1;
-        next_ += next_ != end_ ? 1 : 0;  // its comma
+        const QuotedCell quoted = closeQuotedCell(next_ + 1, end_, multiLine_);
+        cell = {next_ + 1, static_cast<std::size_t>(quoted.close - next_ - 1)};
+        escaped_ = quoted.escaped;
+        next_ = quoted.close + 1;
       } else {
         const char* const start = next_;
         next_ = findByte(next_, end_, ',');
         cell = {start, static_cast<std::size_t>(next_ - start)};
-        next_ += next_ != end_ ? 1 : 0;
+        escaped_ = false;
       }
+      next_ += next_ != end_ ? 1 : 0;  // the comma
       cell.remove_prefix(dropped_);
       dropped_ = 0;
       return cell;
     }
+    // Whether the last cell's text differs from its bytes.
+    bool escaped() const { return escaped_; }
+
+    // The next cell's text. REQUIRES: !done().
+    std::string nextText();
 
     // The next cell read by textToInteger, in one pass over an unquoted
     // cell: the number ends at the latest at the comma. REQUIRES: !done().
@@ -88,19 +112,44 @@ class TextRow {
     }
 
    private:
-    // The text of the quoted cell that starts at `open`, up to its closing quote.
-    static std::string_view quotedCell(const char* open, const char* end);
+    struct QuotedCell {
+      const char* close;  // the closing quote
+      bool escaped;
+    };
+    // Out of line, and without the cursor, which stays in registers.
+    static QuotedCell closeQuotedCell(const char* first, const char* end, bool multiLine);
 
     const char* next_;
     const char* end_;
     std::size_t left_;
     std::size_t dropped_;
+    bool multiLine_;
+    bool escaped_ = false;
   };
 
  private:
-  std::string_view line_;
+  std::string_view line_;  // the row's bytes without its last line end
   std::size_t cellCount_ = 0;
   std::size_t cell0Dropped_ = 0;
+  bool multiLine_ = false;
 };
+
+template <typename Out>
+void TextRow::unescape(std::string_view bytes, Out& out) {
+  static constexpr std::array<char, 4> kEscapes = {'"', '\r', '"', '\r'};
+  const char* c = bytes.data();
+  const char* const end = c + bytes.size();
+  for (;;) {
+    const char* const stop = findAnyOf(c, end, kEscapes);
+    out.append(std::string_view(c, static_cast<std::size_t>(stop - c)));
+    if (stop == end) {
+      return;
+    }
+    // A lone quote or CR stands for itself.
+    const bool pair = stop + 1 != end && stop[1] == (*stop == '"' ? '"' : '\n');
+    out.append(std::string_view(stop + (pair ? 1 : 0), 1));
+    c = stop + (pair ? 2 : 1);
+  }
+}
 
 }  // namespace cachesift

@@ -130,6 +130,9 @@ check "short.wdb=BDNW and less" short.wdb \
   $'Signature matches itemnamecache.wdb\nThe file is too short to hold a WDB header.\n'"$load_wdb"
 check "empty.wdb=" empty.wdb "$no_layout$load_wdb"
 check "empty.csv=" empty.csv "$no_layout$load_csv"
+check "open.csv=BDNW,7,abcd,8,1,
+Names,
+\"Blue Lamp,13," open.csv $'Signature matches itemnamecache.wdb\nA quoted cell that starts on line 3 is never closed.\n'"$load_csv"
 check "folder.wdb/" folder.wdb "$load_wdb"
 check "folder.csv/" folder.csv "$open_csv"
 check "n.wdb=CACHE|n.wdb.csv/" n.wdb "$name_loaded$write_csv"

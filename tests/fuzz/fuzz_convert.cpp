@@ -1,9 +1,9 @@
 // The fuzzer's bytes, two ways:
 // - as a cache file and as a CSV file: each conversion must run to its end or
 //   refuse, without crashing, reading out of bounds or leaking;
-// - as the values of a well-formed cache file (texts of any bytes but what
-//   the CSV form cannot carry), which must come back byte for byte through
-//   CSV, without a warning.
+// - as the values of a well-formed cache file (texts of any bytes but NUL and
+//   1A, double quotes, commas, CR and LF among them), which must come back
+//   byte for byte through CSV, without a warning.
 #include <cstdlib>
 #include <string>
 
@@ -55,15 +55,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const FormatDefinition& layout = layouts[byte() % layouts.size()];
   const std::uint32_t records = byte() % 16;
   std::string made = samples::makeCache(layout, records, word, samples::Texts::kRandomBytes);
-  for (std::size_t i = 4; i < 20; ++i) {  // header words, and a tag the CSV form can carry
+  // Header words, and a tag the CSV form can carry; the build word names the
+  // layout of a build's own.
+  for (std::size_t i = layout.framed() ? 8 : 4; i < layout.headerSize(); ++i) {
     const char c = static_cast<char>(byte());
     const bool unsafe = std::string_view("\0\n\x1A,\"", 5).find(c) != std::string_view::npos;
     made[i] = i >= 8 && i < 12 && unsafe ? 'T' : c;
   }
   CapturingConsole console;
-  if (throughCsv(made, console) != made ||
-      console.text().find(" texts hold ") != std::string::npos ||
-      console.text().find(" record rows ") != std::string::npos) {
+  if (throughCsv(made, console) != made || console.text().find("WARNING") != std::string::npos) {
     std::abort();
   }
   return 0;
