@@ -4,7 +4,7 @@
 #include <bit>
 
 #include "app/cache_document.h"
-#include "cachefile/text_to_float.h"
+#include "csv/text_to_float.h"
 #include "csv/text_to_integer.h"
 #include "io/file_io.h"
 

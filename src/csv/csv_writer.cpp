@@ -9,6 +9,7 @@
 
 #include "app/cache_document.h"
 #include "csv/decimal_digits.h"
+#include "csv/text_to_float.h"
 #include "io/byte_scan.h"
 #include "io/file_io.h"
 
@@ -94,8 +95,8 @@ char* writeSigned(char* out, std::int32_t value) {
 }
 
 // Room for any cell but a text: a float takes up to a sign, 39 digits, the
-// point and six decimals.
-constexpr std::size_t kMaxNumberCell = 47;
+// point and six decimals, or written exactly, a sign, "0." and 45 decimals.
+constexpr std::size_t kMaxNumberCell = 48;
 // Room for a record's number cells, their commas and the line end, and for
 // the bytes that eight-byte stores leave past the last.
 constexpr std::size_t kMaxRecordRow = kMaxFields * (kMaxNumberCell + 1) + kLineEnd.size() + 8;
@@ -175,6 +176,20 @@ void appendHex(ByteSink& sink, std::string_view bytes) {
     sink.commit(out);
     bytes.remove_prefix(chunk);
   }
+}
+
+// For a build's own layouts, whose caches must come back byte for byte: as
+// writeFloat() where its six decimals read back to the same float, else the
+// shortest decimals that do.
+char* writeExactFloat(char* out, std::uint32_t bits) {
+  char* const end = writeFloat(out, bits);
+  if (std::bit_cast<std::uint32_t>(textToFloat({out, static_cast<std::size_t>(end - out)})) ==
+      bits) {
+    return end;
+  }
+  return std::to_chars(out, out + kMaxNumberCell, std::bit_cast<float>(bits),
+                       std::chars_format::fixed)
+      .ptr;
 }
 
 // `width` characters "0" or "1", the most significant shown bit first.
@@ -272,7 +287,15 @@ bool CacheDocument::formatCsv(ByteSink& sink) const {
   // without a branch on its sign.
   // A build's own layouts frame each record by its entry size, which tells
   // where a last field of hexadecimal bytes ends.
-  enum class Cell : std::uint8_t { kWordNumber, kWordFloat, kText, kEntrySize, kHex, kOther };
+  enum class Cell : std::uint8_t {
+    kWordNumber,
+    kWordFloat,
+    kExactFloat,
+    kText,
+    kEntrySize,
+    kHex,
+    kOther
+  };
   std::array<Cell, kMaxFields> cells;
   std::array<std::uint32_t, kMaxFields> signBits;
   std::array<FieldStorage, kMaxFields> storage;
@@ -290,7 +313,7 @@ bool CacheDocument::formatCsv(ByteSink& sink) const {
                (formats[k] == CellFormat::kUnsigned || signedNumber)) {
       cells[k] = Cell::kWordNumber;
     } else if (storage[k] == FieldStorage::kWord && formats[k] == CellFormat::kFloat) {
-      cells[k] = Cell::kWordFloat;
+      cells[k] = definition->framed() ? Cell::kExactFloat : Cell::kWordFloat;
     } else {
       cells[k] = formats[k] == CellFormat::kText ? Cell::kText : Cell::kOther;
     }
@@ -310,6 +333,9 @@ bool CacheDocument::formatCsv(ByteSink& sink) const {
         }
         case Cell::kWordFloat:
           out = writeFloat(out, reader.nextWord());
+          break;
+        case Cell::kExactFloat:
+          out = writeExactFloat(out, reader.nextWord());
           break;
         case Cell::kText:
           sink.commit(out);

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <random>
 
-#include "cachefile/text_to_float.h"
 #include "csv/csv_reader.h"
+#include "csv/text_to_float.h"
 #include "csv/text_to_integer.h"
 #include "io/byte_sink.h"
 #include "support/test_support.h"
@@ -127,8 +127,10 @@ TEST(CsvWriter, HeaderWordsAndTextsAsTheyStand) {
 // A made-up layout with the given field types: the CSV of one record with
 // the given slots, and the record's bytes when that CSV is read back.
 std::pair<std::string, std::string> madeUp(const std::vector<int>& types,
-                                           const std::vector<std::uint32_t>& slots) {
+                                           const std::vector<std::uint32_t>& slots,
+                                           std::uint32_t build = 0) {
   FormatDefinition d;
+  d.clientBuild = build;
   for (int type : types) {
     d.addField(static_cast<std::uint8_t>(type), type == FT_SIGNED ? "100%d" : "");
   }
@@ -162,6 +164,25 @@ TEST(CsvWriter, EveryFieldRuleThereAndBack) {
   // Numbers are written from their digit count, which grows at each power of ten.
   EXPECT_EQ(madeUp({FT_UNSIGNED, FT_UNSIGNED}, {99999999, 100000000, 999999999, 1000000000}).first,
             ",0,,0,0,\r\nColumn 1,Column 2,\r\n99999999,100000000,\r\n999999999,1000000000,\r\n");
+}
+
+// A build's own layouts keep "%f" where it reads back to the same float, and
+// write the shortest decimals that do elsewhere.
+TEST(CsvWriter, FloatsOfABuildsOwnLayoutsComeBackExactly) {
+  const std::vector<std::uint32_t> slots = {1, 4, std::bit_cast<std::uint32_t>(1.4493271f),
+                                            2, 4, std::bit_cast<std::uint32_t>(0.1f),
+                                            3, 4, 0x80000001,
+                                            4, 4, std::bit_cast<std::uint32_t>(3e38f)};
+  std::string records;
+  for (std::uint32_t slot : slots) {
+    records += word(slot);
+  }
+  EXPECT_EQ(madeUp({FT_UNSIGNED, FT_UNSIGNED, FT_FLOAT}, slots, 5875),
+            std::pair(std::string(",0,,0,0,\r\nColumn 1,Column 2,Column 3,\r\n"
+                                  "1,4,1.4493271,\r\n2,4,0.100000,\r\n"
+                                  "3,4,-0.000000000000000000000000000000000000000000001,\r\n"
+                                  "4,4,300000000549775575777803994281145270272.000000,\r\n"),
+                      records));
 }
 
 TEST(CsvWriter, FloatsPrintAsPrintfPrintsThem) {

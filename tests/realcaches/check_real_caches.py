@@ -80,7 +80,7 @@ def check(tool, original, work):
     if column is not None:
         texts = [row[names.index(column)] for row in rows[2:]]
         named = sum(t != '' for t in texts)
-        if named < 0.9 * len(texts) or not all(re.fullmatch(r"[^\x00-\x08\x0b-\x1f]*", t) for t in texts):
+        if named < 0.9 * len(texts) or not all(re.fullmatch(r"[^\x00-\x08\x0b\x0c\x0e-\x1f]*", t) for t in texts):
             problems.append(f'column {column}: {named} of {len(texts)} texts, or control bytes')
 
     back = os.path.join(work, 'back')
@@ -95,7 +95,7 @@ def check(tool, original, work):
         edited = len(records) // 2
         start = raw.index(b'\r\n' + key_text(records[edited][0]).encode() + b',') + 2
         cell = b',"' + rows[2 + edited][names.index(column)].encode('latin-1').replace(
-            b'"', b'""').replace(b'\n', b'\r\n') + b'",'
+            b'"', b'""') + b'",'
         at = raw.index(cell, start)
         changed = raw[:at + len(cell) - 2] + b'x' + raw[at + len(cell) - 2:]
         open(os.path.join(back, 'x.csv'), 'wb').write(changed)

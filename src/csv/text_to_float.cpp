@@ -1,4 +1,4 @@
-#include "cachefile/text_to_float.h"
+#include "csv/text_to_float.h"
 
 #include <charconv>
 #include <cmath>
