@@ -175,7 +175,7 @@ TEST(FramedRecords, EntrySizesAreComputedAndHexadecimalCellsRead) {
        header("XTIW", 12340, "enUS", 8000, 1) + word(257) + bytes({0xA, 0xB}) + std::string(6, 0) +
            word(3) + "hi" + '\0' + bytes({0, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77}) + word(1) +
            '\0' + std::string(12, 0)},
-      {"NDRW,5875,enUS,8,1," + names + "AB,0,3,0102zz03,\nab,0,3,0102030,\nab,\n",
+      {"NDRW,5875,enUS,8,1," + names + "AB,0,3,0102z003,\nab,0,3,0102030,\nab,\n",
        module + word(6) + word(3) + bytes({1, 2}) + module.substr(20) + word(7) + word(3) +
            bytes({1, 2, 3}) + module.substr(20) + word(4) + word(0) + moduleEnd}};
   for (const auto& [csv, cache] : cases) {

@@ -66,7 +66,7 @@ TEST(CsvReader, FirstRowNamesTheLayoutAndRowsOfAnotherCellCountAreCounted) {
   const std::string match = "Signature matches itemnamecache.wdb\n";
   const std::string noMatch = "Header does not match any known WDB file.\n";
   const std::string uneven =
-      "WARNING: 3 record rows do not have the layout's 4 cells;\n"
+      "WARNING: 4 record rows do not have the layout's 4 cells;\n"
       "         missing cells are written as 0 or empty text, extra cells are dropped.\n";
   // The file, the console, and the rows kept (as above).
   const std::string cases[][3] = {
@@ -82,8 +82,8 @@ TEST(CsvReader, FirstRowNamesTheLayoutAndRowsOfAnotherCellCountAreCounted) {
        "BDNW,\n",
        noMatch, ""},
       {"BDNW\n1\n25,15,\"a,b\",13\n\n", match + "4 records loaded.\n", "BDNW|/1|/25|15|a,b|13|//"},
-      {"BDNW\n1\n1,2,\"a\",3,9,\n1,2,\"a\"\n1,2,\"a\",b\",3,\n",
-       match + "5 records loaded.\n" + uneven, "BDNW|/1|/1|2|a|3|9|/1|2|a|/1|2|a|b\"|3|/"},
+      {"BDNW\n1\n1,2,\"a\",3,9,\n1,2,\"a\"\n1,2,\"a\",b\",3,\n7,\n",
+       match + "6 records loaded.\n" + uneven, "BDNW|/1|/1|2|a|3|9|/1|2|a|/1|2|a|b\"|3|/7|/"},
       // A row over several lines counts once; a quoted cell never closed.
       {"BDNW\n1\n1,2,\"a\n\nb\",3,\n", match + "3 records loaded.\n", "BDNW|/1|/1|2|a\n\nb|3|/"},
       {"BDNW,7,\n\"1\n2\",\n1,\"x\n",
