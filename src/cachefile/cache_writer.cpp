@@ -70,8 +70,9 @@ using FieldEncodings = std::array<FieldEncoding, kMaxFields>;
 // Writes fields [first, last) of a record from the next cells of its row. A
 // missing cell counts as an empty one: 0, a zero byte, an empty text or no
 // bytes.
-void writeFields(ByteSink& sink, TextRow::Cursor& cells, const FieldEncodings& encodings,
+void writeFields(ByteSink& sink, TextRow::Cursor& rowCells, const FieldEncodings& encodings,
                  std::uint32_t first, std::uint32_t last) {
+  TextRow::Cursor cells = rowCells;  // a copy of its own stays in registers
   char* out = sink.reserve(kMaxRecordWords);
   for (std::uint32_t k = first; k < last; ++k) {
     switch (encodings[k]) {
@@ -110,6 +111,7 @@ void writeFields(ByteSink& sink, TextRow::Cursor& cells, const FieldEncodings& e
     }
   }
   sink.commit(out);
+  rowCells = cells;
 }
 
 }  // namespace

@@ -162,8 +162,10 @@ char* writeFloat(char* out, std::uint32_t bits) {
   return out + 6;
 }
 
-// Two hexadecimal digits a byte, in file order.
-void appendHex(ByteSink& sink, std::string_view bytes) {
+// Two hexadecimal digits a byte, in file order. This and writeExactFloat()
+// are kept out of formatCsv(): only a build's own layouts use them, and
+// inlined there they made the common cells slower.
+[[gnu::noinline]] void appendHex(ByteSink& sink, std::string_view bytes) {
   static constexpr std::string_view kDigits = "0123456789ABCDEF";
   while (!bytes.empty()) {
     const std::size_t chunk = std::min(bytes.size(), ByteSink::kMaxReserve / 2);
@@ -181,7 +183,7 @@ void appendHex(ByteSink& sink, std::string_view bytes) {
 // For a build's own layouts, whose caches must come back byte for byte: as
 // writeFloat() where its six decimals read back to the same float, else the
 // shortest decimals that do.
-char* writeExactFloat(char* out, std::uint32_t bits) {
+[[gnu::noinline]] char* writeExactFloat(char* out, std::uint32_t bits) {
   char* const end = writeFloat(out, bits);
   if (std::bit_cast<std::uint32_t>(textToFloat({out, static_cast<std::size_t>(end - out)})) ==
       bits) {
@@ -285,16 +287,17 @@ bool CacheDocument::formatCsv(ByteSink& sink) const {
   // Most cells are words printed as numbers: they are made at once, without
   // a second choice by how the field is stored; a negative signed number
   // without a branch on its sign.
-  // A build's own layouts frame each record by its entry size, which tells
-  // where a last field of hexadecimal bytes ends.
+  // The first four are the cells of every layout. A build's own layouts
+  // frame each record by its entry size, which tells where a last field of
+  // hexadecimal bytes ends.
   enum class Cell : std::uint8_t {
     kWordNumber,
     kWordFloat,
-    kExactFloat,
     kText,
+    kOther,
+    kExactFloat,
     kEntrySize,
-    kHex,
-    kOther
+    kHex
   };
   std::array<Cell, kMaxFields> cells;
   std::array<std::uint32_t, kMaxFields> signBits;
