@@ -55,16 +55,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const FormatDefinition& layout = layouts[byte() % layouts.size()];
   const std::uint32_t records = byte() % 16;
   std::string made = samples::makeCache(layout, records, word, samples::Texts::kRandomBytes);
-  // Header words, and a tag the CSV form can carry; the build word names the
-  // layout of a build's own.
-  for (std::size_t i = layout.framed() ? 8 : 4; i < layout.headerSize(); ++i) {
+  // Header words, and a tag the CSV form can carry; not the build word, which
+  // picks the layouts.
+  for (std::size_t i = 8; i < layout.headerSize(); ++i) {
     const char c = static_cast<char>(byte());
     const bool unsafe = std::string_view("\0\n\x1A,\"", 5).find(c) != std::string_view::npos;
     made[i] = i >= 8 && i < 12 && unsafe ? 'T' : c;
   }
   CapturingConsole console;
-  if (throughCsv(made, console) != made || console.text().find("WARNING") != std::string::npos) {
-    std::abort();
+  const bool same = throughCsv(made, console) == made;
+  // The header's record size may well warn of another field count; nothing else may.
+  for (const char* warning : {" bytes after the last record ", " texts hold ", " record rows "}) {
+    if (!same || console.text().find(warning) != std::string::npos) {
+      std::abort();
+    }
   }
   return 0;
 }
