@@ -235,9 +235,7 @@ void addItemName5875(FormatDefinition& d, std::uint32_t build) {
 }
 
 void addItemName12340(FormatDefinition& d, std::uint32_t build) {
-  d.startLayout("itemnamecache.wdb", "BDNW", build);
-  addKey(d, "ItemID");
-  d.addField(FT_STRING, "Item Name");
+  addItemName5875(d, build);
   d.addField(FT_UNSIGNED, "Inventory Type");
 }
 

@@ -37,10 +37,12 @@ CsvRows splitCsvRows(std::string_view file) {
 bool CacheDocument::loadCsvBytes(std::string_view fileBytes) {
   CsvRows csv = splitCsvRows(fileBytes);
   std::vector<TextRow>& read = csv.rows;
-  const std::string unclosed = "A quoted cell that starts on line " +
-                               std::to_string(csv.unclosedLine) + " is never closed.\n";
+  const auto printUnclosed = [&] {
+    console.print("A quoted cell that starts on line " + std::to_string(csv.unclosedLine) +
+                  " is never closed.\n");
+  };
   if (read.empty() && csv.unclosedLine != 0) {
-    console.print(unclosed);
+    printUnclosed();
     return false;
   }
   // Without a first cell there is nothing to name the layout.
@@ -67,7 +69,7 @@ bool CacheDocument::loadCsvBytes(std::string_view fileBytes) {
   definition = match;
   if (csv.unclosedLine != 0) {
     rows.push_back(std::move(first));
-    console.print(unclosed);
+    printUnclosed();
     return false;
   }
   // A record row of another cell count has lost or gained cells on the way
