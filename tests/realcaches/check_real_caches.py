@@ -1,64 +1,48 @@
 #!/usr/bin/env python3
-"""Converts every cache in a folder of caches that the game client wrote (each
-of a build with layouts of its own) to CSV and back, and checks the result
-against the records that the files' entry sizes frame:
-- the console: the signature, the build's layout line and the count, no warning;
-- every record row: the layout's cells, the record's key and entry size first;
-- the named text column holds text in every row;
-- the CSV converts back to the same bytes;
-- a text made one byte longer in the CSV grows its record's entry size by one
-  and changes no other record.
-usage: check_real_caches.py <built cachesift> <folder of caches, searched recursively>
-"""
+# For every cache in a folder of the client's own (of builds with layouts of
+# their own), against the records their entry sizes frame: the console, every
+# row's cells, key and entry size, a text column, the way back byte for byte,
+# and a text made one byte longer growing its record alone.
+# usage: check_real_caches.py <built cachesift> <folder of caches, searched recursively>
 import csv, io, os, re, shutil, struct, subprocess, sys, tempfile
 
-# A column of each cache that holds a text in nearly every record.
-NAME_COLUMNS = {
-    'creaturecache.wdb': 'Name 1',
-    'gameobjectcache.wdb': 'Name 1',
-    'itemnamecache.wdb': 'Item Name',
-    'itemtextcache.wdb': 'Text',
-    'npccache.wdb': 'Text 1 Male',
-    'pagetextcache.wdb': 'Text',
-    'questcache.wdb': 'Title',
-    'wowcache.wdb': None,  # binary modules: no text
-}
+# A column of each cache that holds a text in nearly every record (the module
+# cache holds none).
+NAME_COLUMNS = {'creaturecache.wdb': 'Name 1', 'gameobjectcache.wdb': 'Name 1',
+                'itemnamecache.wdb': 'Item Name', 'itemtextcache.wdb': 'Text',
+                'npccache.wdb': 'Text 1 Male', 'pagetextcache.wdb': 'Text',
+                'questcache.wdb': 'Title', 'wowcache.wdb': None}
 
 
-def key_bytes(signature, build):
-    # As the client writes them: item texts got a 64-bit key in build 9506's
-    # generation of files, the module cache keys are 16 bytes.
-    if signature == b'NDRW':
-        return 16
-    return 8 if signature == b'XTIW' and build >= 9506 else 4
-
-
+# The header's build and the records (key, entry size, fields) of a cache. As
+# the client writes them, module keys are 16 bytes and, from build 9506 on,
+# item text keys 8.
 def frame(data):
-    """The header's size and the records (key, entry size, fields) of a cache."""
     signature, build = data[:4], struct.unpack_from('<I', data, 4)[0]
     at = 24 if build >= 9506 else 20
-    width = key_bytes(signature, build)
+    width = 16 if signature == b'NDRW' else 8 if signature == b'XTIW' and build >= 9506 else 4
     records = []
     while at + width + 4 <= len(data) and any(data[at:at + width]):
         size = struct.unpack_from('<I', data, at + width)[0]
         records.append((data[at:at + width], size, data[at + width + 4:at + width + 4 + size]))
         at += width + 4 + size
-    return signature, build, records
+    return build, records
 
 
 def key_text(key):
     return str(struct.unpack('<I', key)[0]) if len(key) == 4 else key.hex().upper()
 
 
+# Runs the tool on `path` and gives its console after the banner.
 def run(tool, path):
     out = subprocess.run([tool, path], capture_output=True, check=True).stdout.decode('latin-1')
-    return out[out.index('\n\n') + 2:]  # after the banner
+    return out[out.index('\n\n') + 2:]
 
 
 def check(tool, original, work):
     name = os.path.basename(original)
     data = open(original, 'rb').read()
-    signature, build, records = frame(data)
+    build, records = frame(data)
     problems = []
     cache = os.path.join(work, name)
     shutil.copyfile(original, cache)
@@ -69,44 +53,41 @@ def check(tool, original, work):
     raw = open(cache + '.csv', 'rb').read()
     rows = list(csv.reader(io.StringIO(raw.decode('latin-1'), newline='')))
     names = rows[1][:-1]
+    if len(rows) - 2 != len(records):
+        problems.append(f'{len(rows) - 2} record rows for {len(records)} records')
     for i, (record, row) in enumerate(zip(records, rows[2:])):
         if row[-1] != '' or len(row) - 1 != len(names):
             problems.append(f'record {i}: {len(row) - 1} cells for {len(names)} columns')
         elif row[:2] != [key_text(record[0]), str(record[1])]:
             problems.append(f'record {i}: begins {row[:2]}')
-    if len(rows) - 2 != len(records):
-        problems.append(f'{len(rows) - 2} record rows for {len(records)} records')
-    column = NAME_COLUMNS[name]
-    if column is not None:
-        texts = [row[names.index(column)] for row in rows[2:]]
-        named = sum(t != '' for t in texts)
-        if named < 0.9 * len(texts) or not all(re.fullmatch(r"[^\x00-\x08\x0b\x0c\x0e-\x1f]*", t) for t in texts):
-            problems.append(f'column {column}: {named} of {len(texts)} texts, or control bytes')
 
-    back = os.path.join(work, 'back')
-    os.makedirs(back)
-    shutil.copyfile(cache + '.csv', os.path.join(back, 'x.csv'))
-    run(tool, os.path.join(back, 'x.csv'))
-    if open(os.path.join(back, name), 'rb').read() != data:
+    def back(csv_bytes):  # the cache that a CSV converts back to
+        open(os.path.join(work, 'x.csv'), 'wb').write(csv_bytes)
+        os.remove(cache)
+        run(tool, os.path.join(work, 'x.csv'))
+        return open(cache, 'rb').read()
+
+    if back(raw) != data:
         problems.append('the CSV does not convert back to the same bytes')
-
-    if column is not None:
-        # One byte more in the text of the middle record.
-        edited = len(records) // 2
-        start = raw.index(b'\r\n' + key_text(records[edited][0]).encode() + b',') + 2
-        cell = b',"' + rows[2 + edited][names.index(column)].encode('latin-1').replace(
-            b'"', b'""') + b'",'
-        at = raw.index(cell, start)
-        changed = raw[:at + len(cell) - 2] + b'x' + raw[at + len(cell) - 2:]
-        open(os.path.join(back, 'x.csv'), 'wb').write(changed)
-        run(tool, os.path.join(back, 'x.csv'))
-        _, _, again = frame(open(os.path.join(back, name), 'rb').read())
-        for i, (before, after) in enumerate(zip(records, again)):
-            grew = before[1] + 1 == after[1] and before[0] == after[0]
-            if (i == edited and not grew) or (i != edited and before != after):
-                problems.append(f'edited record {edited}: record {i} is {after[:2]}, was {before[:2]}')
-        if len(again) != len(records):
-            problems.append(f'edited: {len(again)} records')
+    column = NAME_COLUMNS[name]
+    if column is None:
+        return problems
+    texts = [row[names.index(column)] for row in rows[2:]]
+    named = sum(t != '' for t in texts)
+    if named < 0.9 * len(texts) or not all(re.fullmatch(r"[^\x00-\x08\x0b\x0c\x0e-\x1f]*", t) for t in texts):
+        problems.append(f'column {column}: {named} of {len(texts)} texts, or control bytes')
+    # One byte more in the text of the middle record.
+    edited = len(records) // 2
+    start = raw.index(b'\r\n' + key_text(records[edited][0]).encode() + b',') + 2
+    cell = b',"' + texts[edited].encode('latin-1').replace(b'"', b'""') + b'",'
+    at = raw.index(cell, start) + len(cell) - 2
+    _, again = frame(back(raw[:at] + b'x' + raw[at:]))
+    if len(again) != len(records):
+        problems.append(f'edited: {len(again)} records')
+    for i, (before, after) in enumerate(zip(records, again)):
+        grew = before[1] + 1 == after[1] and before[0] == after[0]
+        if (i == edited and not grew) or (i != edited and before != after):
+            problems.append(f'edited record {edited}: record {i} is {after[:2]}, was {before[:2]}')
     return problems
 
 
@@ -114,19 +95,15 @@ def main():
     tool, folder = os.path.abspath(sys.argv[1]), sys.argv[2]
     passed = failed = 0
     for root, _, files in sorted(os.walk(folder)):
-        for name in sorted(f for f in files if f.endswith('.wdb')):
-            path = os.path.join(root, name)
+        for path in sorted(os.path.join(root, f) for f in files if f.endswith('.wdb')):
             with tempfile.TemporaryDirectory() as work:
                 try:
                     problems = check(tool, path, work)
                 except (ValueError, IndexError, subprocess.CalledProcessError) as error:
                     problems = [f'{type(error).__name__}: {error}']
-            if problems:
-                failed += 1
-                print(f'FAILED: {path}\n  ' + '\n  '.join(problems[:10]))
-            else:
-                passed += 1
-                print(f'ok: {path}')
+            failed += bool(problems)
+            passed += not problems
+            print(f'FAILED: {path}\n  ' + '\n  '.join(problems[:10]) if problems else f'ok: {path}')
     print(f'{passed} passed, {failed} failed')
     return 1 if failed or not passed else 0
 
