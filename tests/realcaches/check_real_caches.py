@@ -1,22 +1,19 @@
 #!/usr/bin/env python3
-# For every cache in a folder of the client's own (of builds with layouts of
-# their own), against the records their entry sizes frame: the console, every
-# row's cells, key and entry size, a text column, the way back byte for byte,
-# and a text made one byte longer growing its record alone.
+# Each cache of the client's own in a folder, against the records its entry sizes frame: the
+# console, every row's cells, key and entry size, a text column, the way back byte for byte, and
+# a text made one byte longer growing its record alone.
 # usage: check_real_caches.py <built cachesift> <folder of caches, searched recursively>
 import csv, io, os, re, shutil, struct, subprocess, sys, tempfile
 
-# A column of each cache that holds a text in nearly every record (the module
-# cache holds none).
+# A column of each cache that holds a text in nearly every record (modules hold none).
 NAME_COLUMNS = {'creaturecache.wdb': 'Name 1', 'gameobjectcache.wdb': 'Name 1',
                 'itemnamecache.wdb': 'Item Name', 'itemtextcache.wdb': 'Text',
                 'npccache.wdb': 'Text 1 Male', 'pagetextcache.wdb': 'Text',
                 'questcache.wdb': 'Title', 'wowcache.wdb': None}
 
 
-# The header's build and the records (key, entry size, fields) of a cache. As
-# the client writes them, module keys are 16 bytes and, from build 9506 on,
-# item text keys 8.
+# The header's build and the records (key, entry size, fields) of a cache. As the client writes
+# them, module keys are 16 bytes and, from build 9506 on, item text keys 8.
 def frame(data):
     signature, build = data[:4], struct.unpack_from('<I', data, 4)[0]
     at = 24 if build >= 9506 else 20
@@ -29,8 +26,8 @@ def frame(data):
     return build, records
 
 
-def key_text(key):
-    return str(struct.unpack('<I', key)[0]) if len(key) == 4 else key.hex().upper()
+# A key as its CSV cell shows it.
+def key_text(key): return str(struct.unpack('<I', key)[0]) if len(key) == 4 else key.hex().upper()
 
 
 # Runs the tool on `path` and gives its console after the banner.
@@ -43,23 +40,19 @@ def check(tool, original, work):
     name = os.path.basename(original)
     data = open(original, 'rb').read()
     build, records = frame(data)
-    problems = []
     cache = os.path.join(work, name)
     shutil.copyfile(original, cache)
     console = run(tool, cache)
     expected = f'Signature matches {name}\nLayout of client build {build}.\n{len(records)} records loaded.\n'
-    if console != expected:
-        problems.append(f'console {console!r}, expected {expected!r}')
+    problems = [] if console == expected else [f'console {console!r}, expected {expected!r}']
     raw = open(cache + '.csv', 'rb').read()
     rows = list(csv.reader(io.StringIO(raw.decode('latin-1'), newline='')))
     names = rows[1][:-1]
     if len(rows) - 2 != len(records):
         problems.append(f'{len(rows) - 2} record rows for {len(records)} records')
     for i, (record, row) in enumerate(zip(records, rows[2:])):
-        if row[-1] != '' or len(row) - 1 != len(names):
-            problems.append(f'record {i}: {len(row) - 1} cells for {len(names)} columns')
-        elif row[:2] != [key_text(record[0]), str(record[1])]:
-            problems.append(f'record {i}: begins {row[:2]}')
+        if row[-1:] + row[:2] != ['', key_text(record[0]), str(record[1])] or len(row) - 1 != len(names):
+            problems.append(f'record {i}: {len(row) - 1} cells for {len(names)} columns, {row[:2]}')
 
     def back(csv_bytes):  # the cache that a CSV converts back to
         open(os.path.join(work, 'x.csv'), 'wb').write(csv_bytes)
@@ -78,34 +71,30 @@ def check(tool, original, work):
         problems.append(f'column {column}: {named} of {len(texts)} texts, or control bytes')
     # One byte more in the text of the middle record.
     edited = len(records) // 2
-    start = raw.index(b'\r\n' + key_text(records[edited][0]).encode() + b',') + 2
     cell = b',"' + texts[edited].encode('latin-1').replace(b'"', b'""') + b'",'
-    at = raw.index(cell, start) + len(cell) - 2
+    at = raw.index(cell, raw.index(b'\r\n' + key_text(records[edited][0]).encode() + b',')) + len(cell) - 2
     _, again = frame(back(raw[:at] + b'x' + raw[at:]))
-    if len(again) != len(records):
-        problems.append(f'edited: {len(again)} records')
-    for i, (before, after) in enumerate(zip(records, again)):
-        grew = before[1] + 1 == after[1] and before[0] == after[0]
-        if (i == edited and not grew) or (i != edited and before != after):
-            problems.append(f'edited record {edited}: record {i} is {after[:2]}, was {before[:2]}')
+    grown = [(key, size + (i == edited), fields) for i, (key, size, fields) in enumerate(records)]
+    if [record[:2] for record in again] != [record[:2] for record in grown] or \
+            [r[2] for i, r in enumerate(again) if i != edited] != [r[2] for i, r in enumerate(records) if i != edited]:
+        problems.append(f'the record {edited} made one byte longer: another record changed too')
     return problems
 
 
 def main():
     tool, folder = os.path.abspath(sys.argv[1]), sys.argv[2]
-    passed = failed = 0
-    for root, _, files in sorted(os.walk(folder)):
-        for path in sorted(os.path.join(root, f) for f in files if f.endswith('.wdb')):
-            with tempfile.TemporaryDirectory() as work:
-                try:
-                    problems = check(tool, path, work)
-                except (ValueError, IndexError, subprocess.CalledProcessError) as error:
-                    problems = [f'{type(error).__name__}: {error}']
-            failed += bool(problems)
-            passed += not problems
-            print(f'FAILED: {path}\n  ' + '\n  '.join(problems[:10]) if problems else f'ok: {path}')
-    print(f'{passed} passed, {failed} failed')
-    return 1 if failed or not passed else 0
+    paths = sorted(os.path.join(root, f) for root, _, files in os.walk(folder) for f in files if f.endswith('.wdb'))
+    failed = 0
+    for path in paths:
+        with tempfile.TemporaryDirectory() as work:
+            try:
+                problems = check(tool, path, work)
+            except (ValueError, IndexError, subprocess.CalledProcessError) as error:
+                problems = [f'{type(error).__name__}: {error}']
+        failed += bool(problems)
+        print(f'FAILED: {path}\n  ' + '\n  '.join(problems[:10]) if problems else f'ok: {path}')
+    print(f'{len(paths) - failed} passed, {failed} failed')
+    return 1 if failed or not paths else 0
 
 
 if __name__ == '__main__':
