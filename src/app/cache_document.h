@@ -17,6 +17,10 @@ namespace cachesift {
 
 class Console;
 
+// What follows the entry size in the CSV row of a record that its layout does
+// not read; the row's next cell holds the record's bytes.
+inline constexpr std::string_view kAsBytesMark = " bytes";
+
 // The state of one conversion. Each step of a direction is an operation on
 // it; the driver calls them in order, and each relies on what the step before
 // it filled. A step that fails prints its own messages and returns false.
@@ -56,6 +60,9 @@ struct CacheDocument {
   std::string_view body;
   // How many records from the body's start decodeRecords() found complete.
   std::uint32_t recordCount = 0;
+  // Which of them, by number, their layout does not read: they are written as
+  // bytes, in order.
+  std::vector<std::uint32_t> recordsAsBytes;
   WdbHeader header;
   // The CSV file's lines; they refer into `input`, or for loadCsvBytes() in
   // the bytes given.
@@ -66,6 +73,15 @@ struct CacheDocument {
 
  private:
   bool acceptHeader(std::string_view firstBytes);
+  // Takes the layout for the whole file, now that its records can be seen.
+  void chooseLayout(std::string_view fileBytes);
+  // The general walks: every layout, records written as bytes among them.
+  bool formatCsvRecords(ByteSink& sink) const;
+  bool formatCacheRecord(const TextRow& row, ByteSink& sink) const;
+
+  // The layout that reads records as bytes, where the build has none of its
+  // own and its file may need it.
+  const FormatDefinition* asBytes_ = nullptr;
   // Whether the input was read whole; a file too large for memory says so.
   bool acceptRead(ReadStatus status);
 };

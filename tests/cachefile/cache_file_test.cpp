@@ -141,25 +141,49 @@ const std::string kHeader12340 = header("BDNW", 12340, "enUS", 0, 1) + word(257)
 const std::string kLayout12340 =
     "Signature matches itemnamecache.wdb\nLayout of client build 12340.\n";
 
-TEST(FramedRecords, FieldsMustTakeExactlyTheEntrySize) {
+const std::string kAsBytes =
+    "WARNING: 1 records do not fit the layout;\n"
+    "         they are written as bytes and come back unchanged.\n";
+
+TEST(FramedRecords, TheEntrySizesFrameTheRecords) {
   const std::string one = nameRecord(25, 14, "Blue Lamp"), two = nameRecord(26, 5, "");
-  // The body, the records taken, and the bytes after them that are warned of.
+  // The body, the records taken, the bytes after them that are warned of,
+  // and whether one record's fields do not take its entry size.
   // clang-format off
-  const std::tuple<std::string, int, std::size_t> cases[] = {
-      {one + two + kEndMarker, 2, 0}, {one + two, 2, 0}, {one + kEndMarker + two, 1, 21},
-      {nameRecord(25, 15, "Blue Lamp") + kEndMarker, 0, 30}, {nameRecord(25, 13, "Blue Lamp"), 0, 22},
-      {one + nameRecord(26, 6, ""), 1, 13}, {one + nameRecord(0, 5, ""), 1, 13},
-      {one + word(26) + word(5) + bytes({0, 1}), 1, 10}, {one + word(26), 1, 4}};
+  const std::tuple<std::string, int, std::size_t, bool> cases[] = {
+      {one + two + kEndMarker, 2, 0, false}, {one + two, 2, 0, false},
+      {one + kEndMarker + two, 1, 21, false},
+      {nameRecord(25, 15, "Blue Lamp") + kEndMarker, 1, 0, true},
+      {nameRecord(25, 13, "Blue Lamp"), 1, 0, true},
+      {one + nameRecord(26, 6, ""), 1, 13, false}, {one + nameRecord(0, 5, ""), 1, 13, false},
+      {one + word(26) + word(5) + bytes({0, 1}), 1, 10, false}, {one + word(26), 1, 4, false}};
   // clang-format on
-  for (const auto& [body, records, after] : cases) {
-    EXPECT_EQ(cacheToCsv(kHeader12340 + body).console, kLayout12340 + std::to_string(records) +
-                                                           " records loaded.\n" +
-                                                           (after > 0 ? notConverted(after) : ""))
+  for (const auto& [body, records, after, asBytes] : cases) {
+    EXPECT_EQ(cacheToCsv(kHeader12340 + body).console,
+              kLayout12340 + std::to_string(records) + " records loaded.\n" +
+                  (after > 0 ? notConverted(after) : "") + (asBytes ? kAsBytes : ""))
         << body.size();
   }
   EXPECT_EQ(cacheToCsv(kHeader12340 + one).file,
             "BDNW,12340,enUS,0,1,257,\r\nItemID,Entry Size,Item Name,Inventory Type,\r\n"
             "25,14,\"Blue Lamp\",13,\r\n");
+}
+
+// A record that its layout does not read keeps its bytes, between records
+// that keep their cells; the way back takes both.
+TEST(FramedRecords, RecordsThatDoNotFitComeBackAsBytes) {
+  const std::string cache = kHeader12340 + nameRecord(25, 14, "Blue Lamp") + word(27) + word(3) +
+                            "a\"c" + nameRecord(28, 5, "") + kEndMarker;
+  const Converted csv = cacheToCsv(cache);
+  EXPECT_EQ(csv,
+            (Converted{kLayout12340 + "3 records loaded.\n" + kAsBytes,
+                       "BDNW,12340,enUS,0,1,257,\r\nItemID,Entry Size,Item Name,"
+                       "Inventory Type,\r\n25,14,\"Blue Lamp\",13,\r\n27,3 bytes,\"612263\",\r\n"
+                       "28,5,\"\",13,\r\n"}));
+  EXPECT_EQ(csvToCache(csv.file), (Converted{kLayout12340 + "5 records loaded.\n", cache}));
+  // Edited, the bytes give the record's entry size.
+  EXPECT_EQ(csvToCache("BDNW,12340,enUS,0,1,257,\n\n27,3 bytes,\"6162636465\",\n").file,
+            kHeader12340 + word(27) + word(5) + "abcde" + kEndMarker);
 }
 
 TEST(FramedRecords, EntrySizesAreComputedAndHexadecimalCellsRead) {
