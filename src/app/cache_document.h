@@ -9,6 +9,7 @@
 
 #include "cachefile/decoded_record.h"
 #include "cachefile/wdb_header.h"
+#include "catalogue/catalogue.h"
 #include "catalogue/format_definition.h"
 #include "csv/text_row.h"
 #include "io/file_io.h"
@@ -29,7 +30,10 @@ inline constexpr std::string_view kAsBytesMark = " bytes";
 // file, and call the ones taking bytes or a sink, which do the conversion in
 // memory and are what tests and fuzzers drive.
 struct CacheDocument {
-  explicit CacheDocument(Console& out) : console(out) {}
+  // The layouts come from `layouts`, the process-wide catalogue unless a test
+  // or fuzzer brings layouts of its own.
+  explicit CacheDocument(Console& out, const FormatCatalogue& layouts = formatCatalogue())
+      : console(out), catalogue(layouts) {}
   ~CacheDocument() { clear(); }
   CacheDocument(const CacheDocument&) = delete;
   CacheDocument& operator=(const CacheDocument&) = delete;
@@ -70,6 +74,7 @@ struct CacheDocument {
   // The input file's bytes, for the steps that read a file.
   FileContents input;
   Console& console;
+  const FormatCatalogue& catalogue;
 
  private:
   bool acceptHeader(std::string_view firstBytes);

@@ -42,7 +42,7 @@ bool framesAsBytes(std::string_view body) {
 bool CacheDocument::acceptHeader(std::string_view firstBytes) {
   header = WdbHeader::decode(firstBytes);
   const FormatCatalogue::Match match =
-      formatCatalogue().findBySignature(fourChars(header.signature), header.headerWord1, console);
+      catalogue.findBySignature(fourChars(header.signature), header.headerWord1, console);
   definition = match.layout != nullptr ? match.layout : match.asBytes;
   asBytes_ = match.asBytes;
   if (definition == nullptr) {

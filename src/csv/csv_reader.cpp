@@ -63,7 +63,7 @@ bool CacheDocument::loadCsvBytes(std::string_view fileBytes) {
   const std::uint32_t key = wordFromChars(first.cell(0));
   const std::uint32_t build = textToInteger(first.cell(1));
   const FormatCatalogue::Match match =
-      formatCatalogue().findBySignature(fourChars(key), build, console);
+      catalogue.findBySignature(fourChars(key), build, console);
   if (match.asBytes != nullptr && (match.layout == nullptr || !first.cell(5).empty())) {
     definition = match.asBytes;
     console.print("No layout of client build " + std::to_string(build) +

@@ -37,8 +37,12 @@ struct Converted {
     return out << "console: " << c.console << "file: " << c.file;
   }
 };
-Converted cacheToCsv(std::string_view cache);
-Converted csvToCache(std::string_view csv);
+// By the built-in catalogue, or by `layouts`.
+Converted cacheToCsv(std::string_view cache, const FormatCatalogue* layouts = nullptr);
+Converted csvToCache(std::string_view csv, const FormatCatalogue* layouts = nullptr);
+
+// A catalogue of the layouts of one layout file's text, which must read.
+FormatCatalogue madeCatalogue(std::string_view layoutText);
 
 // The built-in layouts.
 const std::vector<FormatDefinition>& layouts();
