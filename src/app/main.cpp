@@ -4,7 +4,10 @@
 
 #include "app/driver.h"
 #include "io/console.h"
-#include "io/file_io.h"
+
+#ifdef _WIN32
+#include "io/system_windows.h"
+#endif
 
 namespace {
 
