@@ -68,4 +68,11 @@ int runDriver(int argc, const char* const* argv, Console& console) {
   return 0;
 }
 
+int runTool(int argc, const char* const* argv) {
+  StdoutConsole console;
+  const int exitCode = runDriver(argc, argv, console);
+  holdOwnWindow(console);
+  return exitCode;
+}
+
 }  // namespace cachesift

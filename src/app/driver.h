@@ -12,6 +12,10 @@ class Console;
 // with exit code 0, which this returns.
 int runDriver(int argc, const char* const* argv, Console& console);
 
+// The executable's run: runDriver() on standard output, then, where the
+// console window was opened for the tool alone, the wait for a key.
+int runTool(int argc, const char* const* argv);
+
 inline constexpr std::string_view kBanner =
     "** Cachesift**\n"
     "Converts game client cache files (.wdb) to CSV text and back.\n"

@@ -22,18 +22,18 @@ class StdoutConsole final : public Console {
 
 // What the tool knows of its console window as it ends.
 struct ConsoleWindow {
-  bool onWindows = false;
-  // How many processes the console serves, the tool included: 1 when the
-  // window was opened for the tool alone (a file dropped on the exe), more in
-  // a command prompt or a script's console, 0 without a console.
+  // How many processes the console window serves, the tool included: 1 when
+  // the window was opened for the tool alone (a file dropped on the exe), more
+  // in a command prompt or a script's console, 0 without a console window
+  // (always outside Windows).
   unsigned processCount = 0;
   bool outputIsConsole = false;  // else standard output goes to a file or a pipe
   bool inputIsConsole = false;   // else no key can be read
 };
 
-// Whether the tool waits for a key before it ends: only on Windows, when the
-// window closes with the tool and its messages are shown in it, and a key
-// can be pressed there.
+// Whether the tool waits for a key before it ends: when the window closes
+// with the tool and its messages are shown in it, and a key can be pressed
+// there.
 bool waitsForKey(const ConsoleWindow& window);
 
 inline constexpr std::string_view kPressAnyKey = "\nPress any key to close this window.\n";

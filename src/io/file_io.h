@@ -81,11 +81,4 @@ using Producer = std::function<bool(ByteSink&)>;
 // read-only or locked file) is refused, as an ordinary write would be.
 bool writeFileAtomically(const std::string& path, const Producer& produce);
 
-#ifdef _WIN32
-// The UTF-8 form of a UTF-16 text from Windows, such as a command-line
-// argument: paths are UTF-8 inside the tool, and the functions above hand
-// them to Windows as UTF-16 again. A lone surrogate becomes U+FFFD.
-std::string utf8FromWide(std::wstring_view text);
-#endif
-
 }  // namespace cachesift

@@ -68,17 +68,20 @@ TEST(FormatDefinition, AddFieldStopsAt256) {
 // When the tool waits for a key before its console window closes. The
 // Windows code that gathers the inputs was tried by hand.
 TEST(ConsoleWindow, WaitsOnlyInAWindowOfItsOwnWithMessagesAndKeys) {
-  // On Windows?, processes on the console, output and input on it.
+  // Processes on the console window, output and input on it.
   const std::pair<ConsoleWindow, bool> cases[] = {
-      {{true, 1, true, true}, true},     // dropped on the exe
-      {{true, 2, true, true}, false},    // in a command prompt or a script's console
-      {{true, 0, false, false}, false},  // no console
-      {{true, 1, false, true}, false},   // output to a file or a pipe
-      {{true, 1, true, false}, false},   // input from a file
-      {{false, 1, true, true}, false}};  // not on Windows
+      {{1, true, true}, true},     // dropped on the exe
+      {{2, true, true}, false},    // in a command prompt or a script's console
+      {{0, false, false}, false},  // no console window
+      {{1, false, true}, false},   // output to a file or a pipe
+      {{1, true, false}, false}};  // input from a file
   for (const auto& [window, waits] : cases) {
     EXPECT_EQ(waitsForKey(window), waits) << window.processCount;
   }
+  // Outside Windows there is no window of the tool's own to hold.
+  CapturingConsole console;
+  holdOwnWindow(console);
+  EXPECT_EQ(console.text(), "");
 }
 
 }  // namespace

@@ -146,6 +146,8 @@ check "n.csv=CSV|n.csv:000" n.csv "$open_csv"
 check "ro/n.wdb=CACHE|ro:555" ro/n.wdb "$name_loaded$write_csv"
 check "ro/n.csv=CSV|ro:555" ro/n.csv "$name_csv_loaded$write_wdb"
 check "n.wdb=CACHE|n.wdb.csv=old|n.wdb.csv:444" n.wdb "$name_loaded$write_csv"
+# A temporary name that is taken is left alone; the next one is used.
+check "n.wdb=CACHE|n.wdb.csv.0.tmp=taken" n.wdb "$name_loaded" "n.wdb.csv=CSV"
 # The last three characters choose the direction, in any letter case.
 for path in wdb CSV "" data.txt data.wdb.bak data.wdx data.csx x.wdbÉ; do check "" "$path" ""; done
 for path in a.WdB awdb; do check "" "$path" "$load_wdb"; done

@@ -1,0 +1,105 @@
+// The system steps on Linux and other POSIX systems.
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "io/system.h"
+
+namespace cachesift::os {
+
+std::FILE* openFile(const std::string& path, const char* mode) {
+  return std::fopen(path.c_str(), mode);
+}
+
+bool isReadableFile(std::FILE* file) {
+  // Opening a directory succeeds here; it is no file to read.
+  struct stat status;
+  return ::fstat(::fileno(file), &status) == 0 && !S_ISDIR(status.st_mode);
+}
+
+std::int64_t filePosition(std::FILE* file) {
+  return ::ftello(file);
+}
+
+bool seekFile(std::FILE* file, std::int64_t offset, int origin) {
+  return ::fseeko(file, static_cast<off_t>(offset), origin) == 0;
+}
+
+// Files are read into memory, never mapped: a page that another program cuts
+// from a mapped file meanwhile would end the process (SIGBUS) halfway through
+// a write.
+const char* mapFile(std::FILE*, std::size_t) {
+  return nullptr;
+}
+
+void unmapFile(const char*, std::size_t) {}
+
+void preferHugePages(char* buffer, std::size_t bytes) {
+#ifdef MADV_HUGEPAGE
+  constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
+  const auto begin = reinterpret_cast<std::uintptr_t>(buffer);
+  const std::uintptr_t first = (begin + kHugePage - 1) & ~(kHugePage - 1);
+  const std::uintptr_t last = (begin + bytes) & ~(kHugePage - 1);
+  if (first < last) {
+    ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+  }
+#else
+  (void)buffer;
+  (void)bytes;
+#endif
+}
+
+std::FILE* createExclusive(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    return nullptr;
+  }
+  std::FILE* file = ::fdopen(fd, "wb");
+  if (file == nullptr) {
+    ::close(fd);
+  }
+  return file;
+}
+
+void copyPermissions(const std::string& target, std::FILE* file) {
+  struct stat status;
+  if (::stat(target.c_str(), &status) == 0) {
+    ::fchmod(::fileno(file), status.st_mode & 07777);
+  }
+}
+
+bool syncToDisk(std::FILE* file) {
+  return ::fsync(::fileno(file)) == 0;
+}
+
+bool renameOver(const std::string& source, const std::string& target) {
+  return std::rename(source.c_str(), target.c_str()) == 0;
+}
+
+// The folder is synced through a descriptor of its own; some file systems
+// refuse, which leaves the change to the system's next flush.
+void syncFolderOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    ::fsync(fd);
+    ::close(fd);
+  }
+}
+
+void removeFile(const std::string& path) {
+  std::remove(path.c_str());
+}
+
+// A terminal is never a window opened for the tool alone: the tool does not
+// wait for a key here.
+ConsoleWindow consoleWindow() {
+  return {};
+}
+
+void waitForKey() {}
+
+}  // namespace cachesift::os

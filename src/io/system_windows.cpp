@@ -1,0 +1,141 @@
+// The system steps on Windows.
+
+#include "io/system_windows.h"
+
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#include <windows.h>
+
+#include "io/system.h"
+
+namespace cachesift {
+namespace {
+
+// Paths are UTF-8 inside the tool; Windows' file functions take them as
+// UTF-16, which reaches every name whatever the system's code page.
+std::wstring widePath(std::string_view path) {
+  const int size = static_cast<int>(path.size());
+  std::wstring wide(MultiByteToWideChar(CP_UTF8, 0, path.data(), size, nullptr, 0), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, path.data(), size, wide.data(), static_cast<int>(wide.size()));
+  return wide;
+}
+
+HANDLE handleOf(std::FILE* file) {
+  return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+}
+
+}  // namespace
+
+std::string utf8FromWide(std::wstring_view text) {
+  const int size = static_cast<int>(text.size());
+  std::string utf8(WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr),
+                   '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), size, utf8.data(), static_cast<int>(utf8.size()),
+                      nullptr, nullptr);
+  return utf8;
+}
+
+namespace os {
+
+std::FILE* openFile(const std::string& path, const char* mode) {
+  return _wfopen(widePath(path).c_str(), widePath(mode).c_str());
+}
+
+// Windows refuses to open a directory as a file.
+bool isReadableFile(std::FILE*) {
+  return true;
+}
+
+std::int64_t filePosition(std::FILE* file) {
+  return _ftelli64(file);
+}
+
+bool seekFile(std::FILE* file, std::int64_t offset, int origin) {
+  return _fseeki64(file, offset, origin) == 0;
+}
+
+// Mapping spares copying the file; it is safe here, since Windows refuses to
+// shorten a mapped file.
+const char* mapFile(std::FILE* file, std::size_t size) {
+  const HANDLE handle = handleOf(file);
+  HANDLE mapping = size == 0 || handle == INVALID_HANDLE_VALUE
+                       ? nullptr
+                       : CreateFileMappingW(handle, nullptr, PAGE_READONLY, 0, 0, nullptr);
+  if (mapping == nullptr) {
+    return nullptr;
+  }
+  const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, size);
+  CloseHandle(mapping);  // the view keeps it
+  return static_cast<const char*>(view);
+}
+
+void unmapFile(const char* data, std::size_t) {
+  UnmapViewOfFile(data);
+}
+
+void preferHugePages(char*, std::size_t) {}
+
+std::FILE* createExclusive(const std::string& path) {
+  const int fd = _wopen(widePath(path).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
+                        _S_IREAD | _S_IWRITE);
+  if (fd < 0) {
+    return nullptr;
+  }
+  std::FILE* file = _fdopen(fd, "wb");
+  if (file == nullptr) {
+    _close(fd);
+  }
+  return file;
+}
+
+// Files have no permission bits to carry over here.
+void copyPermissions(const std::string&, std::FILE*) {}
+
+bool syncToDisk(std::FILE* file) {
+  const HANDLE handle = handleOf(file);
+  return handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle) != 0;
+}
+
+// Written through: the call returns once the new name is on the disk.
+bool renameOver(const std::string& source, const std::string& target) {
+  return MoveFileExW(widePath(source).c_str(), widePath(target).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+void syncFolderOf(const std::string&) {}
+
+void removeFile(const std::string& path) {
+  _wremove(widePath(path).c_str());
+}
+
+ConsoleWindow consoleWindow() {
+  DWORD mode = 0;
+  DWORD processes[2];
+  ConsoleWindow window;
+  window.processCount = GetConsoleProcessList(processes, 2);
+  window.outputIsConsole = GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+  window.inputIsConsole = GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
+  return window;
+}
+
+void waitForKey() {
+  // Keys pressed before the prompt do not count, nor Shift, Ctrl or Alt
+  // alone (as when switching windows). A failed read ends the wait.
+  const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  FlushConsoleInputBuffer(input);
+  INPUT_RECORD record;
+  DWORD got = 0;
+  while (ReadConsoleInputW(input, &record, 1, &got) != 0 && got == 1) {
+    if (record.EventType != KEY_EVENT || !record.Event.KeyEvent.bKeyDown) {
+      continue;
+    }
+    const WORD key = record.Event.KeyEvent.wVirtualKeyCode;
+    if (key != VK_SHIFT && key != VK_CONTROL && key != VK_MENU) {
+      return;
+    }
+  }
+}
+
+}  // namespace os
+}  // namespace cachesift
