@@ -62,8 +62,7 @@ bool CacheDocument::loadCsvBytes(std::string_view fileBytes) {
   // bytes when the header's sixth word stands in the first row.
   const std::uint32_t key = wordFromChars(first.cell(0));
   const std::uint32_t build = textToInteger(first.cell(1));
-  const FormatCatalogue::Match match =
-      catalogue.findBySignature(fourChars(key), build, console);
+  const FormatCatalogue::Match match = catalogue.findBySignature(fourChars(key), build, console);
   if (match.asBytes != nullptr && (match.layout == nullptr || !first.cell(5).empty())) {
     definition = match.asBytes;
     console.print("No layout of client build " + std::to_string(build) +
