@@ -225,6 +225,34 @@ TEST(FramedRecords, TheBuildPicksTheLayouts) {
             kHeader12340.substr(0, 20) + word(0) + std::string(8, 0));
 }
 
+// A build from 9506 on that no layout covers: records that frame as the
+// client writes them are kept as bytes; others are read as before.
+TEST(FramedRecords, ABuildOfNoLayoutKeepsItsRecordsAsBytes) {
+  const std::string creatures = header("BOMW", 30000, "enUS", 0, 1) + word(0);
+  const std::string petitions = header("NTPW", 30000, "enUS", 0, 1) + word(0);
+  const std::string noLayout = "No layout of client build 30000; records are written as bytes.\n";
+  const std::string cache = creatures + word(5) + word(3) + "abc" + kEndMarker;
+  const std::string csv = "BOMW,30000,enUS,0,1,0,\r\nKey,Entry Size,\r\n5,3 bytes,\"616263\",\r\n";
+  const std::string creature = "Signature matches creaturecache.wdb\n";
+  EXPECT_EQ(cacheToCsv(cache), (Converted{creature + noLayout + "1 records loaded.\n", csv}));
+  EXPECT_EQ(csvToCache(csv), (Converted{creature + noLayout + "3 records loaded.\n", cache}));
+  // Not framed so: the built-in layout, whose header has five words.
+  EXPECT_TRUE(cacheToCsv(cache + "x").console.starts_with(creature + "WARNING: Number of fields"));
+  EXPECT_EQ(csvToCache("BOMW,30000,enUS,0,1,,\n").file,
+            header("BOMW", 30000, "enUS", 0, 1) + kEndMarker);
+  // The petition cache is known by its framing alone.
+  const std::string petition = "Signature matches petitioncache.wdb\n";
+  EXPECT_EQ(cacheToCsv(petitions + kEndMarker).console,
+            petition + noLayout + "0 records loaded.\n");
+  EXPECT_EQ(csvToCache(cacheToCsv(petitions + kEndMarker).file).file, petitions + kEndMarker);
+  EXPECT_EQ(cacheToCsv(header("NTPW", 5875, "enUS", 0, 1) + kEndMarker).console,
+            "Header does not match any known WDB file.\n");
+  // A layout of a range of builds says which.
+  EXPECT_EQ(cacheToCsv(header("NDRW", 20000, "enUS", 0, 2) + word(0) + std::string(36, 0)).console,
+            "Signature matches wowcache.wdb\nLayout of client builds 15595 to 24742.\n"
+            "0 records loaded.\n");
+}
+
 TEST(CacheOutputPath, GoesIntoTheCsvFilesFolder) {
   // clang-format off
   const std::pair<const char*, const char*> cases[] = {

@@ -7,41 +7,6 @@
 namespace cachesift::testing {
 namespace {
 
-const FormatCatalogue& madeLayout() {
-  static const FormatCatalogue catalogue = madeCatalogue(R"(builds 20000
-cache questcache.wdb TSQW
-u32 QuestID
-u32 Entry Size
-bits 3 $titleLength
-bits 2 $count
-bits 3 Flags
-u16 Small
-i8 Tiny
-i16 Short
-u64 Big
-i64 Signed Big
-f64 Double
-hex 2 Pair
-text $titleLength Title
-repeat $count max 2
-  u8 $nameLength
-  textz $nameLength Name #
-  i32 $kind Kind #
-  if $kind != 7
-    f32 Value #
-  end
-end
-repeat 2
-  bits 1 Bit #
-end
-align
-if $count == 2
-  bits 4 Nibble
-end
-)");
-  return catalogue;
-}
-
 const std::string kHeader = header("TSQW", 20000, "enUS", 0, 1) + word(0);
 const std::string kCsvHead =
     "TSQW,20000,enUS,0,1,0,\r\nQuestID,Entry Size,Flags,Small,Tiny,Short,Big,Signed Big,Double,"
@@ -60,15 +25,15 @@ const std::string kCells =
 TEST(ShapedRecords, EveryFieldKindThereAndBack) {
   const std::string cache = kHeader + word(7) + word(55) + kFields + kEnd;
   const std::string csv = kCsvHead + "7,55," + kCells + "\r\n";
-  EXPECT_EQ(cacheToCsv(cache, &madeLayout()), (Converted{kLayout + "1 records loaded.\n", csv}));
-  EXPECT_EQ(csvToCache(csv, &madeLayout()), (Converted{kLayout + "3 records loaded.\n", cache}));
+  EXPECT_EQ(cacheToCsv(cache, &madeLayouts()), (Converted{kLayout + "1 records loaded.\n", csv}));
+  EXPECT_EQ(csvToCache(csv, &madeLayouts()), (Converted{kLayout + "3 records loaded.\n", cache}));
   // The second element's cells empty: one element, and no nibble.
   std::string one = kFields.substr(0, 47) + "\x80";
   one[0] = 0x6D;
   EXPECT_EQ(
       csvToCache(kCsvHead + "7,55,5,513,-2,-300,1099511627777,-1,0.1,AB01,\"a,b\",\"hi\",3,1.5,"
                             ",,,1,0,9,\n",
-                 &madeLayout())
+                 &madeLayouts())
           .file,
       kHeader + word(7) + word(48) + one + kEnd);
 }
@@ -90,22 +55,22 @@ TEST(ShapedRecords, RecordsThatWouldNotComeBackAreKeptAsBytes) {
       kFields.substr(0, 54)};  // a field cut off
   for (const std::string& fields : cases) {
     const std::string cache = kHeader + word(7) + word(fields.size()) + fields + kEnd;
-    const Converted csv = cacheToCsv(cache, &madeLayout());
+    const Converted csv = cacheToCsv(cache, &madeLayouts());
     EXPECT_EQ(csv.console, kLayout +
                                "1 records loaded.\nWARNING: 1 records do not fit the layout;\n"
                                "         they are written as bytes and come back unchanged.\n");
-    EXPECT_EQ(csvToCache(csv.file, &madeLayout()).file, cache);
+    EXPECT_EQ(csvToCache(csv.file, &madeLayouts()).file, cache);
   }
 }
 
 TEST(ShapedRecords, ATextTooLongOrCellsPastTheColumnsAreRefused) {
   const std::string tooLong =
       kCsvHead + "7,55,5,513,-2,-300,1,-1,0.1,AB01,\"abcdefgh\",\"hi\",3,1,\"\",7,,1,0,9,\n";
-  EXPECT_EQ(csvToCache(tooLong, &madeLayout()),
+  EXPECT_EQ(csvToCache(tooLong, &madeLayouts()),
             (Converted{kLayout + "3 records loaded.\nThe text on line 3, column 11 is longer than "
                                  "its length field can say (7 bytes at most).\n",
                        ""}));
-  const Converted past = csvToCache(kCsvHead + "7,55," + kCells + "x,\n", &madeLayout());
+  const Converted past = csvToCache(kCsvHead + "7,55," + kCells + "x,\n", &madeLayouts());
   EXPECT_EQ(past.console.substr(past.console.rfind("The")),
             "The cell on line 3, column 21 lies past the layout's 20 columns: no group holds "
             "more elements than its layout declares.\n");

@@ -1,5 +1,7 @@
 #include "support/test_support.h"
 
+#include "support/made_layout.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -62,6 +64,11 @@ FormatCatalogue madeCatalogue(std::string_view layoutText) {
 const std::vector<FormatDefinition>& layouts() {
   buildCatalogue();
   return formatCatalogue().definitions();
+}
+
+const FormatCatalogue& madeLayouts() {
+  static const FormatCatalogue catalogue = madeCatalogue(kMadeLayout);
+  return catalogue;
 }
 
 std::string readFile(const std::filesystem::path& path) {

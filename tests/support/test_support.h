@@ -43,6 +43,9 @@ Converted csvToCache(std::string_view csv, const FormatCatalogue* layouts = null
 
 // A catalogue of the layouts of one layout file's text, which must read.
 FormatCatalogue madeCatalogue(std::string_view layoutText);
+// A catalogue of one made layout of every field kind: bits, sized texts, a
+// counted group with a condition in it, a fixed one, a condition.
+const FormatCatalogue& madeLayouts();
 
 // The built-in layouts.
 const std::vector<FormatDefinition>& layouts();
