@@ -40,19 +40,18 @@ TEST(ShapedRecords, EveryFieldKindThereAndBack) {
 
 // Changed bytes that the layout cannot read, or could not write back the same.
 TEST(ShapedRecords, RecordsThatWouldNotComeBackAreKeptAsBytes) {
-  const auto changed = [](std::size_t at, char byte) {
-    std::string fields = kFields;
-    fields[at] = byte;
-    return fields;
+  const auto changed = [](std::size_t at, std::string_view bytes) {
+    return std::string(kFields).replace(at, bytes.size(), bytes);
   };
   const std::string cases[] = {
-      changed(0, 0x7D),        // three elements, where two at most have columns
-      changed(36, 0),          // a text with its own length counting its zero, but 0
-      changed(37, 0),          // a sized text that holds a zero byte
-      changed(53, '\x81'),     // bits left unused that are not zero, before an align
-      changed(54, '\x91'),     // and at the record's end
-      kFields + "x",           // bytes after the fields
-      kFields.substr(0, 54)};  // a field cut off
+      changed(0, "\x7D"),                 // three elements, where two at most have columns
+      changed(28, "\xF8\x7F"),            // a float that is not a number, which comes back as 0
+      changed(36, std::string(1, '\0')),  // a text with its own length counting its zero, but 0
+      changed(37, std::string(1, '\0')),  // a sized text that holds a zero byte
+      changed(53, "\x81"),                // bits left unused that are not zero, before an align
+      changed(54, "\x91"),                // and at the record's end
+      kFields + "x",                      // bytes after the fields
+      kFields.substr(0, 54)};             // a field cut off
   for (const std::string& fields : cases) {
     const std::string cache = kHeader + word(7) + word(fields.size()) + fields + kEnd;
     const Converted csv = cacheToCsv(cache, &madeLayouts());
