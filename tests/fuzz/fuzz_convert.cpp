@@ -65,8 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto byte = [&] { return data < end ? *data++ : 0u; };  // then zeros
   const auto word = [&] { return byte() | byte() << 8 | byte() << 16 | byte() << 24; };
   const FormatCatalogue& layouts = byte() % 4 == 0 ? made : formatCatalogue();
-  const FormatDefinition& layout =
-      layouts.definitions()[byte() % layouts.definitions().size()];
+  const FormatDefinition& layout = layouts.definitions()[byte() % layouts.definitions().size()];
   const std::uint32_t records = byte() % 16;
   std::string cache = samples::makeCache(layout, records, word, samples::Texts::kRandomBytes);
   // Header words, and a tag the CSV form can carry; not the build word, which
