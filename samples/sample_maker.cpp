@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "cachefile/coding.h"
+#include "cachefile/shaped_record.h"
 #include "cachefile/wdb_header.h"
 
 namespace cachesift::samples {
@@ -101,6 +102,39 @@ class Maker {
   const Texts texts_;
 };
 
+// The cells of a record of a layout that is not flat, written by its layout:
+// each counted group's elements present or absent at random. A text too long
+// for its length field is made empty.
+std::string shapedFields(const FormatDefinition& definition, Maker& maker) {
+  std::vector<std::string> cells(definition.fieldCount - 2);
+  for (std::size_t k = 0; k < cells.size(); ++k) {
+    const FieldType type = definition.fieldTypes[k + 2];
+    if (maker.below(4) == 0) {
+      continue;  // empty: 0, an empty text, or an absent element
+    }
+    if (type & FT_HEX) {
+      for (std::uint32_t length = maker.below(12); length > 0; --length) {
+        cells[k] += "0123456789ABCDEF"[maker.below(16)];
+        cells[k] += "0123456789ABCDEF"[maker.below(16)];
+      }
+    } else if (type & FT_STRING) {
+      cells[k] = maker.text();
+    } else if (type & FT_FLOAT) {
+      cells[k] = std::to_string(maker.decimal());
+    } else {
+      cells[k] = std::to_string((type & FT_SIGNED) ? static_cast<std::int32_t>(maker.number())
+                                                   : maker.number());
+    }
+  }
+  std::string fields;
+  ShapedRecordError error;
+  while (!writeShapedRecord(definition, cells, fields, error)) {
+    fields.clear();
+    cells[error.column].clear();
+  }
+  return fields;
+}
+
 void appendWord(std::string& out, std::uint32_t word) {
   unsigned char bytes[4];
   encodeFixed32(bytes, word);
@@ -138,8 +172,8 @@ std::string makeCache(const FormatDefinition& definition, std::uint32_t recordCo
   std::uint32_t id = 0;
   for (std::uint32_t r = 0; r < recordCount; ++r) {
     id += 1 + maker.below(20);
-    std::string fields;
-    for (std::uint32_t k = 2; k < definition.fieldCount; ++k) {
+    std::string fields = definition.flat ? "" : shapedFields(definition, maker);
+    for (std::uint32_t k = 2; definition.flat && k < definition.fieldCount; ++k) {
       const FieldType type = definition.fieldTypes[k];
       if (type & FT_HEX) {
         for (std::uint32_t length = maker.below(40); length > 0; --length) {
@@ -162,7 +196,7 @@ std::string makeCache(const FormatDefinition& definition, std::uint32_t recordCo
     }
     // The built-in layouts: an entry size below 4 would end the list.
     appendWord(out, static_cast<std::uint32_t>(definition.framed()
-                                                   ? fields.size()
+                                                   ? fields.size() + definition.sizeBias
                                                    : std::max<std::size_t>(fields.size(), 4)));
     out += fields;
   }

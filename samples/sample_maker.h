@@ -26,7 +26,7 @@ using RandomWords = std::function<std::uint32_t()>;
 
 // The client build in the headers of caches made for the built-in layouts:
 // one that no build's own layouts claim.
-inline constexpr std::uint32_t kBuiltInLayoutsBuild = 8606;
+inline constexpr std::uint32_t kBuiltInLayoutsBuild = 6005;
 
 // Where a layout's sample lies in the samples folder: the built-in layouts'
 // at the top, a client build's own in a folder of that build.

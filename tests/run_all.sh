@@ -9,8 +9,8 @@
 #      the end-to-end tests run against cachesift.exe under Wine, and both
 #      packages;
 #   6. the fuzz target: seed corpus replay, then FUZZ_SECONDS (120) of fuzzing;
-#   7. real caches that the game client wrote, from ../shared/realcaches (or
-#      REAL_CACHES), when that folder exists.
+#   7. real caches that the game client wrote, from ../shared/realcaches and
+#      ../shared/realcaches-new (or the folders in REAL_CACHES), where they exist.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash .ci/setup
@@ -77,11 +77,12 @@ step "Fuzzing"
 tests/fuzz/run_fuzz.sh "${FUZZ_SECONDS:-120}"
 
 step "Real client caches"
-real_caches=${REAL_CACHES:-../shared/realcaches}
-if [ -d "$real_caches" ]; then
-  counted python3 tests/realcaches/check_real_caches.py build/debug/cachesift "$real_caches"
-else
-  echo "NOT RUN: no folder of real client caches at $real_caches"
+folders=()
+for folder in ${REAL_CACHES:-../shared/realcaches ../shared/realcaches-new}; do
+  if [ -d "$folder" ]; then folders+=("$folder"); else echo "NOT RUN: no folder of real client caches at $folder"; fi
+done
+if [ ${#folders[@]} -gt 0 ]; then
+  counted python3 tests/realcaches/check_real_caches.py build/debug/cachesift "${folders[@]}"
 fi
 
 step "All tests passed"

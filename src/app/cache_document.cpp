@@ -8,6 +8,7 @@ void CacheDocument::clear() {
   rows.clear();
   rows.shrink_to_fit();
   recordCount = 0;
+  recordsAsBytes.clear();
   body = {};
   input = {};
 }

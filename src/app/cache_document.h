@@ -9,6 +9,7 @@
 
 #include "cachefile/decoded_record.h"
 #include "cachefile/wdb_header.h"
+#include "catalogue/catalogue.h"
 #include "catalogue/format_definition.h"
 #include "csv/text_row.h"
 #include "io/file_io.h"
@@ -16,6 +17,10 @@
 namespace cachesift {
 
 class Console;
+
+// What follows the entry size in the CSV row of a record that its layout does
+// not read; the row's next cell holds the record's bytes.
+inline constexpr std::string_view kAsBytesMark = " bytes";
 
 // The state of one conversion. Each step of a direction is an operation on
 // it; the driver calls them in order, and each relies on what the step before
@@ -25,7 +30,10 @@ class Console;
 // file, and call the ones taking bytes or a sink, which do the conversion in
 // memory and are what tests and fuzzers drive.
 struct CacheDocument {
-  explicit CacheDocument(Console& out) : console(out) {}
+  // The layouts come from `layouts`, the process-wide catalogue unless a test
+  // or fuzzer brings layouts of its own.
+  explicit CacheDocument(Console& out, const FormatCatalogue& layouts = formatCatalogue())
+      : console(out), catalogue(layouts) {}
   ~CacheDocument() { clear(); }
   CacheDocument(const CacheDocument&) = delete;
   CacheDocument& operator=(const CacheDocument&) = delete;
@@ -56,6 +64,9 @@ struct CacheDocument {
   std::string_view body;
   // How many records from the body's start decodeRecords() found complete.
   std::uint32_t recordCount = 0;
+  // Which of them, by number, their layout does not read: they are written as
+  // bytes, in order.
+  std::vector<std::uint32_t> recordsAsBytes;
   WdbHeader header;
   // The CSV file's lines; they refer into `input`, or for loadCsvBytes() in
   // the bytes given.
@@ -63,9 +74,19 @@ struct CacheDocument {
   // The input file's bytes, for the steps that read a file.
   FileContents input;
   Console& console;
+  const FormatCatalogue& catalogue;
 
  private:
   bool acceptHeader(std::string_view firstBytes);
+  // Takes the layout for the whole file, now that its records can be seen.
+  void chooseLayout(std::string_view fileBytes);
+  // The general walks: every layout, records written as bytes among them.
+  bool formatCsvRecords(ByteSink& sink) const;
+  bool formatCacheRecord(const TextRow& row, ByteSink& sink) const;
+
+  // The layout that reads records as bytes, where the build has none of its
+  // own and its file may need it.
+  const FormatDefinition* asBytes_ = nullptr;
   // Whether the input was read whole; a file too large for memory says so.
   bool acceptRead(ReadStatus status);
 };

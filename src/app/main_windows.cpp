@@ -1,3 +1,8 @@
+// The entry point on Windows.
+// CMake builds this file for Windows alone; elsewhere it would not compile,
+// and the guard leaves it empty.
+#ifdef _WIN32
+
 #include <string>
 #include <vector>
 
@@ -18,3 +23,5 @@ int wmain(int argc, wchar_t** wideArgv) {
   }
   return cachesift::runTool(argc, argv.data());
 }
+
+#endif  // _WIN32

@@ -1,11 +1,15 @@
 #include "cachefile/cache_writer.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 
 #include "app/cache_document.h"
+#include "cachefile/shaped_record.h"
 #include "csv/text_to_float.h"
 #include "csv/text_to_integer.h"
+#include "io/byte_scan.h"
+#include "io/console.h"
 #include "io/file_io.h"
 
 namespace cachesift {
@@ -39,30 +43,6 @@ static_assert(kMaxRecordWords <= ByteSink::kMaxReserve);
 char* writeWord(char* out, std::uint32_t word) {
   encodeFixed32(reinterpret_cast<unsigned char*>(out), word);
   return out + 4;
-}
-
-int hexDigit(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  return -1;
-}
-
-// The bytes that hexadecimal text stands for, two digits a byte, up to the
-// first pair that is not two digits.
-std::string bytesFromHex(std::string_view text) {
-  std::string bytes;
-  for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
-    const int high = hexDigit(text[i]), low = hexDigit(text[i + 1]);
-    if (high < 0 || low < 0) {
-      break;
-    }
-    bytes.push_back(static_cast<char>(high << 4 | low));
-  }
-  return bytes;
 }
 
 using FieldEncodings = std::array<FieldEncoding, kMaxFields>;
@@ -146,7 +126,11 @@ bool CacheDocument::formatCache(ByteSink& sink) const {
     TextRow::Cursor cells(row);
     if (!framed) {
       writeFields(sink, cells, encodings, 0, fieldCount);
-    } else if (fieldCount >= 2) {
+    } else if (!definition->flat) {
+      if (!formatCacheRecord(row, sink)) {
+        return false;
+      }
+    } else {
       if (encodings[0] == FieldEncoding::kHex) {
         std::string key = bytesFromHex(cells.done() ? std::string_view() : cells.next());
         key.resize(definition->keyBytes);
@@ -154,14 +138,17 @@ bool CacheDocument::formatCache(ByteSink& sink) const {
       } else {
         writeFields(sink, cells, encodings, 0, 1);
       }
-      if (!cells.done()) {
-        cells.next();  // the entry size as shown
-      }
+      // The entry size as shown, or that the record is kept as bytes.
+      const std::string_view shown = cells.done() ? std::string_view() : cells.next();
       fields.clear();
-      writeFields(fields, cells, encodings, 2, fieldCount);
+      if (shown.ends_with(kAsBytesMark)) {
+        fields.append(bytesFromHex(cells.done() ? std::string_view() : cells.next()));
+      } else {
+        writeFields(fields, cells, encodings, 2, fieldCount);
+      }
       const std::string& bytes = fields.bytes();
       char* const out = sink.reserve(4);
-      sink.commit(writeWord(out, static_cast<std::uint32_t>(bytes.size())));
+      sink.commit(writeWord(out, static_cast<std::uint32_t>(bytes.size()) + definition->sizeBias));
       sink.append(bytes);
     }
     if (!sink.ok()) {
@@ -170,6 +157,55 @@ bool CacheDocument::formatCache(ByteSink& sink) const {
   }
   // A key of zero and an entry size of zero.
   sink.append(std::string(framed ? definition->keyBytes + 4 : 8, '\0'));
+  return true;
+}
+
+// A record row of a layout that the general walk writes. Refused, with the
+// row's line and the cell's column, when a text is longer than its length
+// field can say, or when cells lie past the layout's columns, where elements
+// beyond a group's most would stand.
+bool CacheDocument::formatCacheRecord(const TextRow& row, ByteSink& sink) const {
+  std::vector<std::string> cells;
+  for (TextRow::Cursor cursor(row); !cursor.done();) {
+    cells.push_back(cursor.nextText());
+  }
+  cells.resize(std::max<std::size_t>(cells.size(), 2));
+  std::string key = definition->keyBytes == 4 ? std::string(4, '\0') : bytesFromHex(cells[0]);
+  if (definition->keyBytes == 4) {
+    writeWord(key.data(), textToInteger(cells[0]));
+  }
+  key.resize(definition->keyBytes);
+  const auto line = [&] {
+    return std::to_string(countByte(rows.front().bytes().data(), row.bytes().data(), '\n') + 1);
+  };
+  std::string bytes;
+  if (std::string_view(cells[1]).ends_with(kAsBytesMark)) {
+    bytes = bytesFromHex(cells.size() > 2 ? cells[2] : "");
+  } else {
+    const bool counted = std::any_of(definition->nodes.begin(), definition->nodes.end(),
+                                     [](const LayoutNode& n) { return n.most != 0; });
+    for (std::size_t k = definition->fieldCount; counted && k < cells.size(); ++k) {
+      if (!cells[k].empty()) {
+        console.print("The cell on line " + line() + ", column " + std::to_string(k + 1) +
+                      " lies past the layout's " + std::to_string(definition->fieldCount) +
+                      " columns: no group holds more elements than its layout declares.\n");
+        return false;
+      }
+    }
+    cells.erase(cells.begin(), cells.begin() + 2);
+    ShapedRecordError error;
+    if (!writeShapedRecord(*definition, cells, bytes, error)) {
+      console.print("The text on line " + line() + ", column " + std::to_string(error.column + 3) +
+                    " is longer than its length field can say (" + std::to_string(error.most) +
+                    " bytes at most).\n");
+      return false;
+    }
+  }
+  sink.append(key);
+  char word[4];
+  writeWord(word, static_cast<std::uint32_t>(bytes.size()) + definition->sizeBias);
+  sink.append(std::string_view(word, 4));
+  sink.append(bytes);
   return true;
 }
 

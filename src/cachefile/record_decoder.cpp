@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "app/cache_document.h"
+#include "cachefile/shaped_record.h"
+#include "csv/cell_text.h"
 #include "io/byte_scan.h"
 #include "io/console.h"
 #include "io/file_io.h"
@@ -92,6 +94,21 @@ std::size_t fieldsEnd(std::string_view body, std::size_t at, std::size_t limit,
   return at;
 }
 
+// Whether a record that the general walk read comes back as it is from the
+// texts of its cells. Not where the CSV form loses something: a float that is
+// not a number, the last element of a counted group whose cells are all empty
+// texts, a count whose group a condition left out.
+bool comesBack(const FormatDefinition& layout, std::string_view record,
+               const std::vector<FieldCell>& cells) {
+  std::vector<std::string> texts;
+  for (const FieldCell& cell : cells) {
+    texts.push_back(fieldCellText(cell));
+  }
+  std::string again;
+  ShapedRecordError ignored;
+  return writeShapedRecord(layout, texts, again, ignored) && again == record;
+}
+
 bool allZero(const unsigned char* bytes, std::size_t count) {
   return std::all_of(bytes, bytes + count, [](unsigned char b) { return b == 0; });
 }
@@ -101,8 +118,9 @@ bool allZero(const unsigned char* bytes, std::size_t count) {
 // Walks the body record by record and counts the records that formatCsv()
 // then reads; nothing is ever read past the body. The walk ends at the
 // record limit, or:
-// - for a build's own layouts, at a key of zero, or at a record whose fields
-//   do not take exactly its entry size;
+// - for a build's own layouts, at a key of zero, or at a record whose entry
+//   size runs past the body; a record whose fields do not take exactly its
+//   entry size is kept as bytes;
 // - for the built-in layouts, at a record id of 0, an entry size below 4,
 //   fewer than 5 bytes left, or a record that the body cuts off (a field or a
 //   text that does not fit, a missing NUL).
@@ -114,19 +132,31 @@ void CacheDocument::decodeRecords() {
   std::uint32_t count = 0;
   std::uint32_t lostTexts = 0;
   std::uint32_t recordLostTexts = 0;
+  recordsAsBytes.clear();
   if (definition->framed()) {
     const std::size_t keyBytes = definition->keyBytes;
+    const std::uint32_t bias = definition->sizeBias;
+    std::vector<FieldCell> cells;
     while (count < kMaxRecords && size - offset >= keyBytes + 4 &&
            !allZero(bytes + offset, keyBytes)) {
       const std::size_t fields = offset + keyBytes + 4;
       const std::uint32_t entrySize = decodeFixed32(bytes + fields - 4);
-      if (entrySize > size - fields || fieldsEnd(body, fields, fields + entrySize, runs,
-                                                 recordLostTexts) != fields + entrySize) {
+      if (entrySize < bias || entrySize - bias > size - fields) {
         break;
       }
-      offset = fields + entrySize;
+      const std::size_t end = fields + (entrySize - bias);
+      const std::string_view record = body.substr(fields, end - fields);
+      const bool fits = definition->flat
+                            ? fieldsEnd(body, fields, end, runs, recordLostTexts) == end
+                            : readShapedRecord(*definition, record, cells, recordLostTexts) &&
+                                  comesBack(*definition, record, cells);
+      if (fits) {
+        lostTexts += recordLostTexts;
+      } else {
+        recordsAsBytes.push_back(count);
+      }
+      offset = end;
       ++count;
-      lostTexts += recordLostTexts;
     }
   } else {
     while (offset + 4 < size && count < kMaxRecords) {
@@ -151,6 +181,11 @@ void CacheDocument::decodeRecords() {
     console.print("WARNING: " + std::to_string(size - offset) +
                   " bytes after the last record were not converted;\n"
                   "         a cache written back from the CSV will not hold them.\n");
+  }
+  if (!recordsAsBytes.empty() && !definition->asBytes) {
+    console.print("WARNING: " + std::to_string(recordsAsBytes.size()) +
+                  " records do not fit the layout;\n"
+                  "         they are written as bytes and come back unchanged.\n");
   }
   if (lostTexts > 0) {
     console.print("WARNING: " + std::to_string(lostTexts) +

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <span>
+#include <string>
+#include <string_view>
+
 #include "catalogue/format_definition.h"
 
 namespace cachesift {
@@ -8,12 +12,20 @@ namespace cachesift {
 // buildCatalogue() has run and is never changed afterwards.
 const FormatCatalogue& formatCatalogue();
 
-// Fills the catalogue with the nine built-in layouts and the layouts of the
-// client builds that have their own, once; later calls do nothing, so
-// definitions already handed out stay valid.
+// Fills the catalogue from the layout files built into the tool, once; later
+// calls do nothing, so definitions already handed out stay valid.
 void buildCatalogue();
 
-// Appends the layouts of the client builds that have their own.
-void addClientBuildLayouts(FormatCatalogue& catalogue);
+// A layout file built into the tool.
+struct LayoutFileText {
+  std::string_view name;
+  std::string_view text;
+};
+std::span<const LayoutFileText> layoutFiles();
+
+// Reads the layout files into `catalogue`, the built-in layouts first, then
+// by client build; adds the layouts that read records as bytes. Gives what is
+// wrong with a file or between two, or nothing: the tests see to that.
+std::string fillCatalogue(FormatCatalogue& catalogue, std::span<const LayoutFileText> files);
 
 }  // namespace cachesift

@@ -20,6 +20,7 @@ void FormatDefinition::startLayout(std::string_view cacheFileName, std::string_v
                                    std::uint32_t build) {
   fileName = cacheFileName;
   clientBuild = build;
+  lastBuild = build;
   keyBytes = 4;
   for (std::size_t i = 0; i < signature.size(); ++i) {
     signature[i] = i < fourChars.size() ? fourChars[i] : '\0';
@@ -28,27 +29,39 @@ void FormatDefinition::startLayout(std::string_view cacheFileName, std::string_v
   nextField = 0;
 }
 
-const FormatDefinition* FormatCatalogue::findBySignature(const std::array<char, 4>& key,
-                                                         std::uint32_t build,
-                                                         Console& console) const {
+FormatCatalogue::Match FormatCatalogue::findBySignature(const std::array<char, 4>& key,
+                                                        std::uint32_t build,
+                                                        Console& console) const {
   const FormatDefinition* builtIn = nullptr;
   const FormatDefinition* ofBuild = nullptr;
   for (const FormatDefinition& definition : definitions_) {
     if (definition.signature != key) {
       continue;
     }
-    if (definition.clientBuild == 0) {
+    if (!definition.framed()) {
       builtIn = &definition;
-    } else if (definition.clientBuild == build) {
+    } else if (definition.clientBuild <= build && build <= definition.lastBuild) {
       ofBuild = &definition;
     }
   }
-  const FormatDefinition* const match = ofBuild != nullptr ? ofBuild : builtIn;
-  if (match != nullptr) {
-    console.print("Signature matches " + match->fileName + "\n");
-    if (match->framed()) {
-      console.print("Layout of client build " + std::to_string(build) + ".\n");
+  Match match{ofBuild != nullptr ? ofBuild : builtIn, nullptr};
+  for (const FormatDefinition& definition : bytesLayouts_) {
+    if (ofBuild == nullptr && definition.signature == key && build >= definition.clientBuild) {
+      match.asBytes = &definition;
     }
+  }
+  const FormatDefinition* const named = match.layout != nullptr ? match.layout : match.asBytes;
+  if (named != nullptr) {
+    console.print("Signature matches " + named->fileName + "\n");
+  }
+  if (ofBuild == nullptr) {
+    return match;
+  }
+  if (ofBuild->ofOneBuild()) {
+    console.print("Layout of client build " + std::to_string(build) + ".\n");
+  } else {
+    console.print("Layout of client builds " + std::to_string(ofBuild->clientBuild) + " to " +
+                  std::to_string(ofBuild->lastBuild) + ".\n");
   }
   return match;
 }

@@ -15,6 +15,47 @@ class Console;
 
 inline constexpr std::size_t kMaxFields = 256;
 
+// The kinds of field that a layout file names. A layout of only u8, u32, i32,
+// f32, zero-terminated texts and hexadecimal keys and rests is flat: its
+// fields also stand in `fieldTypes`, which the fast conversions walk.
+enum class FieldKind : std::uint8_t {
+  kU8,
+  kU16,
+  kU32,
+  kU64,
+  kI8,
+  kI16,
+  kI32,
+  kI64,
+  kF32,
+  kF64,
+  kText,        // ends at a zero byte
+  kSizedText,   // as many bytes as an earlier field says
+  kSizedTextZ,  // as many bytes as an earlier field says, the last its zero
+  kHex,         // `size` bytes as hexadecimal
+  kHexRest,     // the rest of the record as hexadecimal
+  kBits,        // `size` bits, the most significant first
+  kAlign,       // the next bit field starts at a whole byte
+  kRepeat,      // the nodes up to `end`, `size` times or as an earlier field says
+  kIf,          // the nodes up to `end`, when an earlier field has a value
+};
+
+// One field or block of a record after its key and entry size. A block's
+// body is the nodes after it, up to `end`.
+struct LayoutNode {
+  FieldKind kind = FieldKind::kU32;
+  std::uint32_t size = 0;     // bytes of kHex, bits of kBits, times of a fixed kRepeat
+  std::int32_t column = -1;   // from its element's first column; a repeat's first column
+  std::int32_t slot = -1;     // where its value is kept for the fields after it, or -1
+  std::int32_t ref = -1;      // the slot read: a text's length, a repeat's count, an if's value
+  std::int32_t user = -1;     // a length or count that is no column: the node it measures
+  std::uint32_t end = 0;      // a block's: the node after its body
+  std::uint32_t columns = 0;  // a repeat's: the columns of one element
+  std::uint32_t most = 0;     // a counted repeat's: the elements that have columns
+  std::uint64_t value = 0;    // an if's
+  bool equal = true;          // an if's: == or !=
+};
+
 // One known cache layout: its signature, the client's file name for it and
 // the type and column name of every field of a record, in record order.
 struct FormatDefinition {
@@ -28,8 +69,21 @@ struct FormatDefinition {
   // layouts, which read the files of every other build. A build's own layouts
   // frame each record by its entry size.
   std::uint32_t clientBuild = 0;
+  // The last client build that this layout reads (a range from clientBuild).
+  std::uint32_t lastBuild = 0;
   // The width of field 0, the record key.
   std::uint32_t keyBytes = 4;
+  // How many bytes more than follow it a record's entry size counts.
+  std::uint32_t sizeBias = 0;
+  // The fields after the entry size, as the general conversions walk them;
+  // `slotCount` values are kept while a record is read or written.
+  std::vector<LayoutNode> nodes;
+  std::uint32_t slotCount = 0;
+  // Whether the fast conversions can walk `fieldTypes` instead.
+  bool flat = true;
+  // A layout of every build from 9506 on that no other covers: whole records
+  // as bytes.
+  bool asBytes = false;
 
   // Appends a field; a 257th field is ignored rather than overflowing.
   void addField(FieldType type, std::string_view name);
@@ -40,6 +94,7 @@ struct FormatDefinition {
                    std::uint32_t build = 0);
 
   bool framed() const { return clientBuild != 0; }
+  bool ofOneBuild() const { return clientBuild == lastBuild; }
   // The client's header grew a sixth word in build 9506.
   std::size_t headerSize() const { return clientBuild >= 9506 ? 24 : 20; }
 };
@@ -47,18 +102,26 @@ struct FormatDefinition {
 // The ordered list of all known layouts.
 class FormatCatalogue {
  public:
-  void append(const FormatDefinition& definition) { definitions_.push_back(definition); }
+  void append(const FormatDefinition& definition) {
+    (definition.asBytes ? bytesLayouts_ : definitions_).push_back(definition);
+  }
   const std::vector<FormatDefinition>& definitions() const { return definitions_; }
 
-  // The layout of a file by its signature (the four key bytes, case counts)
-  // and its client build: that build's own layout where it has one, else the
-  // built-in one, or nullptr. Prints "Signature matches <file name>", and for
-  // a build's own layout which build it is.
-  const FormatDefinition* findBySignature(const std::array<char, 4>& key, std::uint32_t build,
-                                          Console& console) const;
+  // The layouts of a file by its signature (the four key bytes, case counts)
+  // and its client build: `layout` is that build's own where it has one, else
+  // the built-in one; `asBytes`, where the build has none of its own and is
+  // 9506 or later, reads records as bytes. Prints "Signature matches <file
+  // name>" when either is found, and for a build's own layout which build.
+  struct Match {
+    const FormatDefinition* layout = nullptr;
+    const FormatDefinition* asBytes = nullptr;
+  };
+  Match findBySignature(const std::array<char, 4>& key, std::uint32_t build,
+                        Console& console) const;
 
  private:
   std::vector<FormatDefinition> definitions_;
+  std::vector<FormatDefinition> bytesLayouts_;
 };
 
 }  // namespace cachesift

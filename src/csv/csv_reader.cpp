@@ -57,16 +57,24 @@ bool CacheDocument::loadCsvBytes(std::string_view fileBytes) {
   if (first.cell(0).starts_with(kByteOrderMark)) {
     first.dropCell0Prefix(kByteOrderMark.size());
   }
-  // The signature and the client build name the layout, as in a cache's header.
+  // The signature and the client build name the layout, as in a cache's
+  // header. A build with no layout of its own, from 9506 on, was read as
+  // bytes when the header's sixth word stands in the first row.
   const std::uint32_t key = wordFromChars(first.cell(0));
-  const FormatDefinition* match =
-      formatCatalogue().findBySignature(fourChars(key), textToInteger(first.cell(1)), console);
-  if (match == nullptr) {
+  const std::uint32_t build = textToInteger(first.cell(1));
+  const FormatCatalogue::Match match = catalogue.findBySignature(fourChars(key), build, console);
+  if (match.asBytes != nullptr && (match.layout == nullptr || !first.cell(5).empty())) {
+    definition = match.asBytes;
+    console.print("No layout of client build " + std::to_string(build) +
+                  "; records are written as bytes.\n");
+  } else {
+    definition = match.layout;
+  }
+  if (definition == nullptr) {
     rows.push_back(std::move(first));
     console.print(kNoLayoutMessage);
     return false;
   }
-  definition = match;
   if (csv.unclosedLine != 0) {
     rows.push_back(std::move(first));
     printUnclosed();
@@ -75,10 +83,12 @@ bool CacheDocument::loadCsvBytes(std::string_view fileBytes) {
   // A record row of another cell count has lost or gained cells on the way
   // (a text that the CSV form cannot carry, a lost comma); the cache writer
   // fills or drops cells without a word, so say so here.
+  // A record kept as bytes has cells of its own.
   std::size_t unevenRows = 0;
   for (std::size_t r = 2; r < read.size(); ++r) {
     const std::size_t cells = read[r].cellCount();
-    unevenRows += cells != 0 && cells != match->fieldCount;
+    unevenRows += cells != 0 && cells != definition->fieldCount &&
+                  !std::string_view(read[r].cell(1)).ends_with(kAsBytesMark);
   }
   const std::size_t count = read.size();
   rows.insert(rows.end(), std::make_move_iterator(read.begin()),
@@ -86,7 +96,8 @@ bool CacheDocument::loadCsvBytes(std::string_view fileBytes) {
   console.print(std::to_string(count) + " records loaded.\n");
   if (unevenRows > 0) {
     console.print("WARNING: " + std::to_string(unevenRows) +
-                  " record rows do not have the layout's " + std::to_string(match->fieldCount) +
+                  " record rows do not have the layout's " +
+                  std::to_string(definition->fieldCount) +
                   " cells;\n"
                   "         missing cells are written as 0 or empty text, extra cells are "
                   "dropped.\n");

@@ -8,6 +8,8 @@
 #include <type_traits>
 
 #include "app/cache_document.h"
+#include "cachefile/shaped_record.h"
+#include "csv/cell_text.h"
 #include "csv/decimal_digits.h"
 #include "csv/text_to_float.h"
 #include "io/byte_scan.h"
@@ -44,6 +46,18 @@ const char* appendTextCell(ByteSink& sink, const char* text, const char* last) {
     sink.append(*stop == '"' ? std::string_view("\"\"") : kLineEnd);
     text = stop + 1;
   }
+}
+
+// Writes `text` as a quoted text cell, with its comma.
+void appendQuoted(ByteSink& sink, std::string_view text) {
+  sink.append('"');
+  for (std::size_t stop; (stop = text.find_first_of("\"\n")) != std::string_view::npos;) {
+    sink.append(text.substr(0, stop));
+    sink.append(text[stop] == '"' ? std::string_view("\"\"") : kLineEnd);
+    text.remove_prefix(stop + 1);
+  }
+  sink.append(text);
+  sink.append("\",");
 }
 
 constexpr std::uint64_t kZeroDigits = 0x3030303030303030;  // "00000000"
@@ -194,6 +208,15 @@ char* writeFloat(char* out, std::uint32_t bits) {
       .ptr;
 }
 
+// A cell of the general walk, with its comma.
+void appendFieldCell(ByteSink& sink, const FieldCell& cell) {
+  if (cell.kind == FieldCell::Kind::kText) {
+    return appendQuoted(sink, cell.bytes);
+  }
+  sink.append(fieldCellText(cell));
+  sink.append(',');
+}
+
 // `width` characters "0" or "1", the most significant shown bit first.
 char* writeBinaryDigits(char* out, std::uint32_t value, int width) {
   for (int bit = width - 1; bit >= 0; --bit) {
@@ -253,6 +276,40 @@ char* writeNumberCell(char* out, CellFormat format, std::uint32_t value) {
 
 }  // namespace
 
+std::string fieldCellText(const FieldCell& cell) {
+  using Kind = FieldCell::Kind;
+  char number[kMaxNumberCell];
+  char* end = number;
+  switch (cell.kind) {
+    case Kind::kEmpty:
+      break;
+    case Kind::kText:
+      return std::string(cell.bytes);
+    case Kind::kHex: {
+      std::string hex;
+      for (const char c : cell.bytes) {
+        hex += "0123456789ABCDEF"[static_cast<unsigned char>(c) >> 4];
+        hex += "0123456789ABCDEF"[c & 0xF];
+      }
+      return hex;
+    }
+    case Kind::kUnsigned:
+      end = std::to_chars(number, number + kMaxNumberCell, cell.value).ptr;
+      break;
+    case Kind::kSigned:
+      end =
+          std::to_chars(number, number + kMaxNumberCell, static_cast<std::int64_t>(cell.value)).ptr;
+      break;
+    case Kind::kFloat:
+      end = writeExactFloat(number, static_cast<std::uint32_t>(cell.value));
+      break;
+    case Kind::kDouble:  // the shortest decimals that read back to it
+      end = std::to_chars(number, number + kMaxNumberCell, std::bit_cast<double>(cell.value)).ptr;
+      break;
+  }
+  return std::string(number, end);
+}
+
 bool CacheDocument::formatCsv(ByteSink& sink) const {
   const std::array<char, 4> signatureChars = fourChars(header.signature);
   const std::array<char, 4> tagChars = fourChars(header.headerTag);
@@ -283,6 +340,10 @@ bool CacheDocument::formatCsv(ByteSink& sink) const {
     sink.append(',');
   }
   sink.append(kLineEnd);
+
+  if (!definition->flat || !recordsAsBytes.empty()) {
+    return formatCsvRecords(sink);
+  }
 
   // Most cells are words printed as numbers: they are made at once, without
   // a second choice by how the field is stored; a negative signed number
@@ -351,7 +412,7 @@ bool CacheDocument::formatCsv(ByteSink& sink) const {
           continue;
         case Cell::kEntrySize: {
           const std::uint32_t entrySize = reader.nextWord();
-          recordEnd = reader.position() + entrySize;
+          recordEnd = reader.position() + (entrySize - definition->sizeBias);
           out = writeDecimal(out, entrySize);
           break;
         }
@@ -371,6 +432,49 @@ bool CacheDocument::formatCsv(ByteSink& sink) const {
     }
     std::memcpy(out, kLineEnd.data(), kLineEnd.size());
     sink.commit(out + kLineEnd.size());
+    if (!sink.ok()) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The records of any layout: each as its layout reads it, or, where it does
+// not, as its key, its entry size followed by " bytes" and its bytes quoted.
+bool CacheDocument::formatCsvRecords(ByteSink& sink) const {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(body.data());
+  const std::size_t keyBytes = definition->keyBytes;
+  std::size_t offset = 0;
+  std::size_t nextAsBytes = 0;
+  std::vector<FieldCell> cells;
+  std::uint32_t lostTexts = 0;
+  for (std::uint32_t r = 0; r < recordCount; ++r) {
+    const std::string_view key = body.substr(offset, keyBytes);
+    const std::uint32_t entrySize = decodeFixed32(bytes + offset + keyBytes);
+    const std::string_view record =
+        body.substr(offset + keyBytes + 4, entrySize - definition->sizeBias);
+    if (keyBytes == 4) {
+      appendInteger(sink, decodeFixed32(bytes + offset));
+    } else {
+      appendHex(sink, key);
+    }
+    offset += keyBytes + 4 + record.size();
+    sink.append(',');
+    appendInteger(sink, entrySize);
+    if (nextAsBytes < recordsAsBytes.size() && recordsAsBytes[nextAsBytes] == r) {
+      ++nextAsBytes;
+      sink.append(kAsBytesMark);
+      sink.append(",\"");
+      appendHex(sink, record);
+      sink.append("\",");
+    } else {
+      sink.append(',');
+      readShapedRecord(*definition, record, cells, lostTexts);
+      for (const FieldCell& cell : cells) {
+        appendFieldCell(sink, cell);
+      }
+    }
+    sink.append(kLineEnd);
     if (!sink.ok()) {
       return false;
     }

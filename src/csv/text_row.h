@@ -38,6 +38,8 @@ class TextRow {
   bool read(std::string_view& file);
 
   std::size_t cellCount() const { return cellCount_; }
+  // The row's bytes in the file, without its last line end.
+  std::string_view bytes() const { return line_; }
 
   // Cell k, or an empty text past the last cell. Takes time proportional to
   // k: walk a whole row with a Cursor instead.

@@ -145,7 +145,7 @@ std::optional<double> readPlainDecimal(std::string_view text) {
 
 // Any decimal number, through the standard library's reading. Not inlined:
 // its stack frame would slow down the plain decimals that most cells hold.
-[[gnu::noinline]] float readGeneralDecimal(std::string_view text) {
+[[gnu::noinline]] double readGeneralDecimal(std::string_view text) {
   DecimalNumber number;
   if (!scanDecimal(text, number)) {
     return 0.0f;
@@ -171,7 +171,7 @@ std::optional<double> readPlainDecimal(std::string_view text) {
     const double limit = isTooLarge(number) ? std::numeric_limits<double>::infinity() : 0.0;
     value = number.negative ? -limit : limit;
   }
-  return static_cast<float>(value);
+  return value;
 }
 
 }  // namespace
@@ -184,6 +184,15 @@ float textToFloat(std::string_view text) {
   // exact doubles, so one division gives the correctly rounded double.
   if (const std::optional<double> plain = readPlainDecimal(text)) {
     return static_cast<float>(*plain);
+  }
+  return static_cast<float>(readGeneralDecimal(text));
+}
+
+double textToDouble(std::string_view text) {
+  text.remove_prefix(static_cast<std::size_t>(
+      skipNumberSpace(text.data(), text.data() + text.size()) - text.data()));
+  if (const std::optional<double> plain = readPlainDecimal(text)) {
+    return *plain;
   }
   return readGeneralDecimal(text);
 }

@@ -11,5 +11,7 @@ namespace cachesift {
 // the range give an infinity of their sign, tiny ones a zero of their sign.
 // Text without a number gives 0; no hexadecimal and no words like "inf".
 float textToFloat(std::string_view text);
+// The same for 64-bit fields, without the rounding to single precision.
+double textToDouble(std::string_view text);
 
 }  // namespace cachesift

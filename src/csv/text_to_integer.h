@@ -64,6 +64,9 @@ inline std::uint32_t textToInteger(std::string_view text) {
   return value;
 }
 
+// The same for 64-bit fields: the value wraps modulo 2^64.
+std::uint64_t textToInteger64(std::string_view text);
+
 // Binary-digit text back to a word: leading white space is skipped, then the
 // digits 0 and 1 up to the first other byte are read, most significant first,
 // modulo 2^32.

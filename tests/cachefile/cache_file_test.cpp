@@ -141,25 +141,49 @@ const std::string kHeader12340 = header("BDNW", 12340, "enUS", 0, 1) + word(257)
 const std::string kLayout12340 =
     "Signature matches itemnamecache.wdb\nLayout of client build 12340.\n";
 
-TEST(FramedRecords, FieldsMustTakeExactlyTheEntrySize) {
+const std::string kAsBytes =
+    "WARNING: 1 records do not fit the layout;\n"
+    "         they are written as bytes and come back unchanged.\n";
+
+TEST(FramedRecords, TheEntrySizesFrameTheRecords) {
   const std::string one = nameRecord(25, 14, "Blue Lamp"), two = nameRecord(26, 5, "");
-  // The body, the records taken, and the bytes after them that are warned of.
+  // The body, the records taken, the bytes after them that are warned of,
+  // and whether one record's fields do not take its entry size.
   // clang-format off
-  const std::tuple<std::string, int, std::size_t> cases[] = {
-      {one + two + kEndMarker, 2, 0}, {one + two, 2, 0}, {one + kEndMarker + two, 1, 21},
-      {nameRecord(25, 15, "Blue Lamp") + kEndMarker, 0, 30}, {nameRecord(25, 13, "Blue Lamp"), 0, 22},
-      {one + nameRecord(26, 6, ""), 1, 13}, {one + nameRecord(0, 5, ""), 1, 13},
-      {one + word(26) + word(5) + bytes({0, 1}), 1, 10}, {one + word(26), 1, 4}};
+  const std::tuple<std::string, int, std::size_t, bool> cases[] = {
+      {one + two + kEndMarker, 2, 0, false}, {one + two, 2, 0, false},
+      {one + kEndMarker + two, 1, 21, false},
+      {nameRecord(25, 15, "Blue Lamp") + kEndMarker, 1, 0, true},
+      {nameRecord(25, 13, "Blue Lamp"), 1, 0, true},
+      {one + nameRecord(26, 6, ""), 1, 13, false}, {one + nameRecord(0, 5, ""), 1, 13, false},
+      {one + word(26) + word(5) + bytes({0, 1}), 1, 10, false}, {one + word(26), 1, 4, false}};
   // clang-format on
-  for (const auto& [body, records, after] : cases) {
-    EXPECT_EQ(cacheToCsv(kHeader12340 + body).console, kLayout12340 + std::to_string(records) +
-                                                           " records loaded.\n" +
-                                                           (after > 0 ? notConverted(after) : ""))
+  for (const auto& [body, records, after, asBytes] : cases) {
+    EXPECT_EQ(cacheToCsv(kHeader12340 + body).console,
+              kLayout12340 + std::to_string(records) + " records loaded.\n" +
+                  (after > 0 ? notConverted(after) : "") + (asBytes ? kAsBytes : ""))
         << body.size();
   }
   EXPECT_EQ(cacheToCsv(kHeader12340 + one).file,
             "BDNW,12340,enUS,0,1,257,\r\nItemID,Entry Size,Item Name,Inventory Type,\r\n"
             "25,14,\"Blue Lamp\",13,\r\n");
+}
+
+// A record that its layout does not read keeps its bytes, between records
+// that keep their cells; the way back takes both.
+TEST(FramedRecords, RecordsThatDoNotFitComeBackAsBytes) {
+  const std::string cache = kHeader12340 + nameRecord(25, 14, "Blue Lamp") + word(27) + word(3) +
+                            "a\"c" + nameRecord(28, 5, "") + kEndMarker;
+  const Converted csv = cacheToCsv(cache);
+  EXPECT_EQ(csv,
+            (Converted{kLayout12340 + "3 records loaded.\n" + kAsBytes,
+                       "BDNW,12340,enUS,0,1,257,\r\nItemID,Entry Size,Item Name,"
+                       "Inventory Type,\r\n25,14,\"Blue Lamp\",13,\r\n27,3 bytes,\"612263\",\r\n"
+                       "28,5,\"\",13,\r\n"}));
+  EXPECT_EQ(csvToCache(csv.file), (Converted{kLayout12340 + "5 records loaded.\n", cache}));
+  // Edited, the bytes give the record's entry size.
+  EXPECT_EQ(csvToCache("BDNW,12340,enUS,0,1,257,\n\n27,3 bytes,\"6162636465\",\n").file,
+            kHeader12340 + word(27) + word(5) + "abcde" + kEndMarker);
 }
 
 TEST(FramedRecords, EntrySizesAreComputedAndHexadecimalCellsRead) {
@@ -199,6 +223,34 @@ TEST(FramedRecords, TheBuildPicksTheLayouts) {
   EXPECT_EQ(csvToCache("BDNW,12340,enUS,0,1,\n").console, kLayout12340 + "1 records loaded.\n");
   EXPECT_EQ(csvToCache("BDNW,+12340x,enUS,0,1,\n").file,
             kHeader12340.substr(0, 20) + word(0) + std::string(8, 0));
+}
+
+// A build from 9506 on that no layout covers: records that frame as the
+// client writes them are kept as bytes; others are read as before.
+TEST(FramedRecords, ABuildOfNoLayoutKeepsItsRecordsAsBytes) {
+  const std::string creatures = header("BOMW", 30000, "enUS", 0, 1) + word(0);
+  const std::string petitions = header("NTPW", 30000, "enUS", 0, 1) + word(0);
+  const std::string noLayout = "No layout of client build 30000; records are written as bytes.\n";
+  const std::string cache = creatures + word(5) + word(3) + "abc" + kEndMarker;
+  const std::string csv = "BOMW,30000,enUS,0,1,0,\r\nKey,Entry Size,\r\n5,3 bytes,\"616263\",\r\n";
+  const std::string creature = "Signature matches creaturecache.wdb\n";
+  EXPECT_EQ(cacheToCsv(cache), (Converted{creature + noLayout + "1 records loaded.\n", csv}));
+  EXPECT_EQ(csvToCache(csv), (Converted{creature + noLayout + "3 records loaded.\n", cache}));
+  // Not framed so: the built-in layout, whose header has five words.
+  EXPECT_TRUE(cacheToCsv(cache + "x").console.starts_with(creature + "WARNING: Number of fields"));
+  EXPECT_EQ(csvToCache("BOMW,30000,enUS,0,1,,\n").file,
+            header("BOMW", 30000, "enUS", 0, 1) + kEndMarker);
+  // The petition cache is known by its framing alone.
+  const std::string petition = "Signature matches petitioncache.wdb\n";
+  EXPECT_EQ(cacheToCsv(petitions + kEndMarker).console,
+            petition + noLayout + "0 records loaded.\n");
+  EXPECT_EQ(csvToCache(cacheToCsv(petitions + kEndMarker).file).file, petitions + kEndMarker);
+  EXPECT_EQ(cacheToCsv(header("NTPW", 5875, "enUS", 0, 1) + kEndMarker).console,
+            "Header does not match any known WDB file.\n");
+  // A layout of a range of builds says which.
+  EXPECT_EQ(cacheToCsv(header("NDRW", 20000, "enUS", 0, 2) + word(0) + std::string(36, 0)).console,
+            "Signature matches wowcache.wdb\nLayout of client builds 15595 to 24742.\n"
+            "0 records loaded.\n");
 }
 
 TEST(CacheOutputPath, GoesIntoTheCsvFilesFolder) {

@@ -103,7 +103,7 @@ TEST(RebuildHeader, ConvertsCellsAndFillsMissingOnes) {
   const std::pair<std::string, std::string> cases[] = {
       {"BDNW,7,abcd,8,1,", header("BDNW", 7, "abcd", 8, 1)},
       {"BDNW, 12,12abc,-1,abc,", header("BDNW", 12, "12ab", 0xFFFFFFFF, 0)},
-      {"BDNW,4294967295,ab,+8,007,extra,", header("BDNW", 0xFFFFFFFF, "ab", 8, 7)},
+      {"BDNW,4294967295,ab,+8,007,,extra,", header("BDNW", 0xFFFFFFFF, "ab", 8, 7)},
       {"BDNW,", header("BDNW", 0, "", 0, 0)},
       {"BDNW,5,,", header("BDNW", 5, "", 0, 0)},
       {"\"BDNW\",\"7\",\"a\"\"b\",\"\"\"8\",\"1\r\n\",", header("BDNW", 7, "a\"b", 0, 1)}};

@@ -1,28 +1,31 @@
 #!/usr/bin/env python3
-# Each cache of the client's own in a folder, against the records its entry sizes frame: the
-# console, every row's cells, key and entry size, a text column, the way back byte for byte, and
-# a text made one byte longer growing its record alone.
-# usage: check_real_caches.py <built cachesift> <folder of caches, searched recursively>
+# Each cache of the client's own in some folders, against the records its entry sizes frame: the
+# console, the way back byte for byte, and for a build that has layouts every row's cells, key and
+# entry size, a text column, and a text made one byte longer growing its record alone; for a build
+# that has none, every record as its bytes.
+# usage: check_real_caches.py <built cachesift> <folder of caches, searched recursively>...
 import csv, io, os, re, shutil, struct, subprocess, sys, tempfile
 
 # A column of each cache that holds a text in nearly every record (modules hold none).
 NAME_COLUMNS = {'creaturecache.wdb': 'Name 1', 'gameobjectcache.wdb': 'Name 1',
                 'itemnamecache.wdb': 'Item Name', 'itemtextcache.wdb': 'Text',
                 'npccache.wdb': 'Text 1 Male', 'pagetextcache.wdb': 'Text',
-                'questcache.wdb': 'Title', 'wowcache.wdb': None}
+                'questcache.wdb': 'Title', 'wowcache.wdb': None, 'petitioncache.wdb': None}
 
 
 # The header's build and the records (key, entry size, fields) of a cache. As the client writes
-# them, module keys are 16 bytes and, from build 9506 on, item text keys 8.
+# them, item text keys are 8 bytes from build 9506 on; module keys are 16 bytes, and 32 from
+# build 15595 on, where a module's entry size counts 28 bytes more than follow it.
 def frame(data):
     signature, build = data[:4], struct.unpack_from('<I', data, 4)[0]
     at = 24 if build >= 9506 else 20
-    width = 16 if signature == b'NDRW' else 8 if signature == b'XTIW' and build >= 9506 else 4
+    width = {b'NDRW': 32 if build >= 15595 else 16, b'XTIW': 8 if build >= 9506 else 4}.get(signature, 4)
+    bias = 28 if signature == b'NDRW' and build >= 15595 else 0
     records = []
     while at + width + 4 <= len(data) and any(data[at:at + width]):
         size = struct.unpack_from('<I', data, at + width)[0]
-        records.append((data[at:at + width], size, data[at + width + 4:at + width + 4 + size]))
-        at += width + 4 + size
+        records.append((data[at:at + width], size, data[at + width + 4:at + width + 4 + size - bias]))
+        at += width + 4 + size - bias
     return build, records
 
 
@@ -43,15 +46,19 @@ def check(tool, original, work):
     cache = os.path.join(work, name)
     shutil.copyfile(original, cache)
     console = run(tool, cache)
-    expected = f'Signature matches {name}\nLayout of client build {build}.\n{len(records)} records loaded.\n'
-    problems = [] if console == expected else [f'console {console!r}, expected {expected!r}']
+    layout = re.fullmatch(rf'Signature matches {name}\n(Layout of client builds? [0-9 to]+\.|No layout'
+                          rf' of client build {build}; records are written as bytes\.)\n{len(records)} records loaded\.\n', console)
+    problems = [] if layout else [f'console {console!r}, for {len(records)} records']
+    kind = 'bytes' if console.count('No layout') else 'layout'
     raw = open(cache + '.csv', 'rb').read()
     rows = list(csv.reader(io.StringIO(raw.decode('latin-1'), newline='')))
     names = rows[1][:-1]
     if len(rows) - 2 != len(records):
         problems.append(f'{len(rows) - 2} record rows for {len(records)} records')
-    for i, (record, row) in enumerate(zip(records, rows[2:])):
-        if row[-1:] + row[:2] != ['', key_text(record[0]), str(record[1])] or len(row) - 1 != len(names):
+    for i, ((key, size, fields), row) in enumerate(zip(records, rows[2:])):
+        cells = [key_text(key), f'{size} bytes', fields.hex().upper(), ''] if kind == 'bytes' else None
+        if row != cells and (kind == 'bytes' or row[-1:] + row[:2] != ['', key_text(key), str(size)] or
+                             len(row) - 1 != len(names)):
             problems.append(f'record {i}: {len(row) - 1} cells for {len(names)} columns, {row[:2]}')
 
     def back(csv_bytes):  # the cache that a CSV converts back to
@@ -63,8 +70,8 @@ def check(tool, original, work):
     if back(raw) != data:
         problems.append('the CSV does not convert back to the same bytes')
     column = NAME_COLUMNS[name]
-    if column is None:
-        return problems
+    if column is None or kind == 'bytes' or not records:
+        return build, kind, len(records), problems
     texts = [row[names.index(column)] for row in rows[2:]]
     named = sum(t != '' for t in texts)
     if named < 0.9 * len(texts) or not all(re.fullmatch(r"[^\x00-\x08\x0b\x0c\x0e-\x1f]*", t) for t in texts):
@@ -78,21 +85,24 @@ def check(tool, original, work):
     if [record[:2] for record in again] != [record[:2] for record in grown] or \
             [r[2] for i, r in enumerate(again) if i != edited] != [r[2] for i, r in enumerate(records) if i != edited]:
         problems.append(f'the record {edited} made one byte longer: another record changed too')
-    return problems
+    return build, kind, len(records), problems
 
 
 def main():
-    tool, folder = os.path.abspath(sys.argv[1]), sys.argv[2]
-    paths = sorted(os.path.join(root, f) for root, _, files in os.walk(folder) for f in files if f.endswith('.wdb'))
+    tool = os.path.abspath(sys.argv[1])
+    paths = sorted(os.path.join(root, f) for folder in sys.argv[2:] for root, _, files in os.walk(folder)
+                   for f in files if f.endswith('.wdb'))
     failed = 0
+    print(f'{"build":>6}  {"file":<20} {"records":>7}  {"read by":<7}  result')
     for path in paths:
         with tempfile.TemporaryDirectory() as work:
             try:
-                problems = check(tool, path, work)
-            except (ValueError, IndexError, subprocess.CalledProcessError) as error:
-                problems = [f'{type(error).__name__}: {error}']
+                build, kind, count, problems = check(tool, path, work)
+            except (ValueError, IndexError, OSError, subprocess.CalledProcessError) as error:
+                build, kind, count, problems = '?', '?', 0, [f'{type(error).__name__}: {error}']
         failed += bool(problems)
-        print(f'FAILED: {path}\n  ' + '\n  '.join(problems[:10]) if problems else f'ok: {path}')
+        result = 'FAILED: ' + '; '.join(problems[:5]) if problems else 'ok'
+        print(f'{build:>6}  {os.path.basename(path):<20} {count:>7}  {kind:<7}  {result}')
     print(f'{len(paths) - failed} passed, {failed} failed')
     return 1 if failed or not paths else 0
 

@@ -7,8 +7,25 @@ set -u
 tool=$(realpath "$1") make_samples=$(realpath "$2")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-cd "$work" && mkdir in && "$make_samples" . spreadsheet >/dev/null || exit 1
-for cache in *.wdb; do "$tool" "$cache" >/dev/null && mv "$cache.csv" in/; done
+cd "$work" && mkdir in kept built-in && "$make_samples" . spreadsheet >/dev/null &&
+  mv ./*.wdb built-in/ || exit 1
+# Records kept as bytes: a quest cache of a build that no layout covers, and a
+# creature record whose first text runs into the next field.
+python3 - <<'EOF' || exit 1
+quests = bytearray(open('build-12340/questcache.wdb', 'rb').read())
+quests[4:8] = (30000).to_bytes(4, 'little')
+creatures = bytearray(open('build-12340/creaturecache.wdb', 'rb').read())
+creatures[creatures.index(0, 32)] = ord('x')
+open('kept/questcache.wdb', 'wb').write(quests)
+open('kept/creaturecache.wdb', 'wb').write(creatures)
+EOF
+folders=(built-in build-5875 build-8606 build-12340 build-15595 kept)
+# Every CSV goes through Calc at once, named after its folder.
+for folder in "${folders[@]}"; do
+  for cache in "$folder"/*.wdb; do
+    "$tool" "$cache" >/dev/null && mv "$cache.csv" "in/${folder}_$(basename "$cache").csv"
+  done
+done
 printf 'Name,Price\nLamp,5\n' >in/other.csv
 passed=0 failed=0
 check() { if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)) && echo "FAILED: $*"; fi; }
@@ -24,20 +41,26 @@ for formats in "" "$every_column_text"; do
     --infilter="CSV:44,34,76,1,$formats,0,true" \
     --convert-to "csv:Text - txt - csv (StarCalc):44,34,76,1,,0,$quote_all,true,true" \
     --outdir "$out" in/*.csv >/dev/null 2>&1
-  for cache in *.wdb; do
-    (cd "$out" && "$tool" "$cache.csv" >/dev/null)
-    check cmp "$cache" "$out/$cache"
+  for folder in "${folders[@]}"; do
+    mkdir -p "$out/$folder"
+    for cache in "$folder"/*.wdb; do
+      mv "$out/${folder}_$(basename "$cache").csv" "$out/$folder/$(basename "$cache").csv" &&
+        (cd "$out/$folder" && "$tool" "$(basename "$cache").csv" >/dev/null)
+      check cmp "$cache" "$out/$cache"
+    done
   done
   # A CSV that is not one of ours names no layout, and nothing is written.
   check [ "$(cd "$out" && "$tool" other.csv | tail -n 2)" = $'Header does not match any known WDB file.\nThere was an error loading the CSV.' ]
-  check [ "$(ls "$out" | wc -l)" = 19 ]
+  check [ "$(ls "$out" | wc -l)" = 7 ]
 done
+grep -q '^[0-9]*,[0-9]* bytes,"' in/kept_questcache.wdb.csv && grep -q ' bytes,"' in/kept_creaturecache.wdb.csv
+check [ $? = 0 ]
 
 # A text and a number of the first record, edited in a saved file, change just
 # those two fields.
-cd standard && sed -i '3s/^\([^,]*,[^,]*,\).*/\1"Pink, Lamp",77/' itemnamecache.wdb.csv &&
+cd standard/built-in && sed -i '3s/^\([^,]*,[^,]*,\).*/\1"Pink, Lamp",77/' itemnamecache.wdb.csv &&
   "$tool" itemnamecache.wdb.csv >/dev/null && "$tool" itemnamecache.wdb >/dev/null
-check cmp itemnamecache.wdb.csv <(sed '3s/^\([^,]*,[^,]*,\).*\r$/\1"Pink, Lamp",77,\r/' ../in/itemnamecache.wdb.csv)
+check cmp itemnamecache.wdb.csv <(sed '3s/^\([^,]*,[^,]*,\).*\r$/\1"Pink, Lamp",77,\r/' ../../in/built-in_itemnamecache.wdb.csv)
 
 echo "$passed passed, $failed failed"
 [ "$failed" = 0 ]

@@ -1,5 +1,9 @@
 #include "support/test_support.h"
 
+#include "support/made_layout.h"
+
+#include <gtest/gtest.h>
+
 #include <fstream>
 #include <iterator>
 
@@ -27,31 +31,44 @@ std::string header(std::string_view signature, std::uint32_t word1, std::string_
   return four(signature) + word(word1) + four(tag) + word(recordBytes) + word(word4);
 }
 
-Converted cacheToCsv(std::string_view cache) {
+Converted cacheToCsv(std::string_view cache, const FormatCatalogue* layouts) {
   buildCatalogue();
-  Conversion c;
+  CapturingConsole console;
+  CacheDocument document(console, layouts != nullptr ? *layouts : formatCatalogue());
   StringSink sink;
-  if (c.document.loadCacheBytes(cache)) {
-    c.document.decodeRecords();
-    c.document.formatCsv(sink);
+  if (document.loadCacheBytes(cache)) {
+    document.decodeRecords();
+    document.formatCsv(sink);
   }
-  return {c.console.text(), sink.bytes()};
+  return {console.text(), sink.bytes()};
 }
 
-Converted csvToCache(std::string_view csv) {
+Converted csvToCache(std::string_view csv, const FormatCatalogue* layouts) {
   buildCatalogue();
-  Conversion c;
+  CapturingConsole console;
+  CacheDocument document(console, layouts != nullptr ? *layouts : formatCatalogue());
   StringSink sink;
-  if (c.document.loadCsvBytes(csv)) {
-    c.document.rebuildHeader();
-    c.document.formatCache(sink);
+  if (document.loadCsvBytes(csv) && (document.rebuildHeader(), document.formatCache(sink))) {
+    return {console.text(), sink.bytes()};
   }
-  return {c.console.text(), sink.bytes()};
+  return {console.text(), ""};
+}
+
+FormatCatalogue madeCatalogue(std::string_view layoutText) {
+  FormatCatalogue catalogue;
+  const LayoutFileText file{"made.layout", layoutText};
+  EXPECT_EQ(fillCatalogue(catalogue, std::span(&file, 1)), "");
+  return catalogue;
 }
 
 const std::vector<FormatDefinition>& layouts() {
   buildCatalogue();
   return formatCatalogue().definitions();
+}
+
+const FormatCatalogue& madeLayouts() {
+  static const FormatCatalogue catalogue = madeCatalogue(kMadeLayout);
+  return catalogue;
 }
 
 std::string readFile(const std::filesystem::path& path) {

@@ -37,8 +37,15 @@ struct Converted {
     return out << "console: " << c.console << "file: " << c.file;
   }
 };
-Converted cacheToCsv(std::string_view cache);
-Converted csvToCache(std::string_view csv);
+// By the built-in catalogue, or by `layouts`.
+Converted cacheToCsv(std::string_view cache, const FormatCatalogue* layouts = nullptr);
+Converted csvToCache(std::string_view csv, const FormatCatalogue* layouts = nullptr);
+
+// A catalogue of the layouts of one layout file's text, which must read.
+FormatCatalogue madeCatalogue(std::string_view layoutText);
+// A catalogue of one made layout of every field kind: bits, sized texts, a
+// counted group with a condition in it, a fixed one, a condition.
+const FormatCatalogue& madeLayouts();
 
 // The built-in layouts.
 const std::vector<FormatDefinition>& layouts();

@@ -1,0 +1,80 @@
+// Records of bit fields, sized texts, counted groups and conditions, read and
+// written by a made layout, byte for byte.
+#include <gtest/gtest.h>
+
+#include "support/test_support.h"
+
+namespace cachesift::testing {
+namespace {
+
+const std::string kHeader = header("TSQW", 20000, "enUS", 0, 1) + word(0);
+const std::string kCsvHead =
+    "TSQW,20000,enUS,0,1,0,\r\nQuestID,Entry Size,Flags,Small,Tiny,Short,Big,Signed Big,Double,"
+    "Pair,Title,Name 1,Kind 1,Value 1,Name 2,Kind 2,Value 2,Bit 1,Bit 2,Nibble,\r\n";
+const std::string kLayout = "Signature matches questcache.wdb\nLayout of client build 20000.\n";
+const std::string kEnd(8, '\0');
+
+// Title length 3, two elements, flags 5; the element of kind 7 has no value.
+const std::string kFields =
+    bytes({0x75, 1, 2, 0xFE, 0xD4, 0xFE, 1, 0, 0, 0, 0, 1, 0, 0}) + std::string(8, '\xFF') +
+    bytes({0x9A, 0x99, 0x99, 0x99, 0x99, 0x99, 0xB9, 0x3F, 0xAB, 1}) + "a,b" +
+    bytes({3, 'h', 'i', 0, 3, 0, 0, 0, 0, 0, 0xC0, 0x3F, 1, 0, 7, 0, 0, 0, 0x80, 0x90});
+const std::string kCells =
+    "5,513,-2,-300,1099511627777,-1,0.1,AB01,\"a,b\",\"hi\",3,1.500000,\"\",7,,1,0,9,";
+
+TEST(ShapedRecords, EveryFieldKindThereAndBack) {
+  const std::string cache = kHeader + word(7) + word(55) + kFields + kEnd;
+  const std::string csv = kCsvHead + "7,55," + kCells + "\r\n";
+  EXPECT_EQ(cacheToCsv(cache, &madeLayouts()), (Converted{kLayout + "1 records loaded.\n", csv}));
+  EXPECT_EQ(csvToCache(csv, &madeLayouts()), (Converted{kLayout + "3 records loaded.\n", cache}));
+  // The second element's cells empty: one element, and no nibble.
+  std::string one = kFields.substr(0, 47) + "\x80";
+  one[0] = 0x6D;
+  EXPECT_EQ(
+      csvToCache(kCsvHead + "7,55,5,513,-2,-300,1099511627777,-1,0.1,AB01,\"a,b\",\"hi\",3,1.5,"
+                            ",,,1,0,9,\n",
+                 &madeLayouts())
+          .file,
+      kHeader + word(7) + word(48) + one + kEnd);
+}
+
+// Changed bytes that the layout cannot read, or could not write back the same.
+TEST(ShapedRecords, RecordsThatWouldNotComeBackAreKeptAsBytes) {
+  const auto changed = [](std::size_t at, std::string_view bytes) {
+    return std::string(kFields).replace(at, bytes.size(), bytes);
+  };
+  const std::string cases[] = {
+      changed(0, "\x7D"),                 // three elements, where two at most have columns
+      changed(28, "\xF8\x7F"),            // a float that is not a number, which comes back as 0
+      changed(36, std::string(1, '\0')),  // a text with its own length counting its zero, but 0
+      changed(37, std::string(1, '\0')),  // a sized text that holds a zero byte
+      changed(53, "\x81"),                // bits left unused that are not zero, before an align
+      changed(54, "\x91"),                // and at the record's end
+      kFields + "x",                      // bytes after the fields
+      kFields.substr(0, 54)};             // a field cut off
+  for (const std::string& fields : cases) {
+    const std::string cache = kHeader + word(7) + word(fields.size()) + fields + kEnd;
+    const Converted csv = cacheToCsv(cache, &madeLayouts());
+    EXPECT_EQ(csv.console, kLayout +
+                               "1 records loaded.\nWARNING: 1 records do not fit the layout;\n"
+                               "         they are written as bytes and come back unchanged.\n");
+    EXPECT_EQ(csvToCache(csv.file, &madeLayouts()).file, cache);
+  }
+}
+
+TEST(ShapedRecords, ATextTooLongOrCellsPastTheColumnsAreRefused) {
+  const std::string tooLong =
+      kCsvHead + "7,55,5,513,-2,-300,1,-1,0.1,AB01,\"abcdefgh\",\"hi\",3,1,\"\",7,,1,0,9,\n";
+  EXPECT_EQ(csvToCache(tooLong, &madeLayouts()),
+            (Converted{kLayout + "3 records loaded.\nThe text on line 3, column 11 is longer than "
+                                 "its length field can say (7 bytes at most).\n",
+                       ""}));
+  const Converted past = csvToCache(kCsvHead + "7,55," + kCells + "x,\n", &madeLayouts());
+  EXPECT_EQ(past.console.substr(past.console.rfind("The")),
+            "The cell on line 3, column 21 lies past the layout's 20 columns: no group holds "
+            "more elements than its layout declares.\n");
+  EXPECT_EQ(past.file, "");
+}
+
+}  // namespace
+}  // namespace cachesift::testing

@@ -1,0 +1,73 @@
+// The layout files: every one built into the tool reads, and a fault in one
+// is found with its line.
+#include <gtest/gtest.h>
+
+#include "catalogue/catalogue.h"
+#include "catalogue/layout_text.h"
+
+namespace cachesift::testing {
+namespace {
+
+TEST(LayoutFiles, EveryBuiltInFileReadsWithoutAFault) {
+  FormatCatalogue catalogue;
+  EXPECT_EQ(fillCatalogue(catalogue, layoutFiles()), "");
+}
+
+TEST(LayoutFiles, AFileThatCannotBeReadOrContradictsItselfIsRefused) {
+  const std::string k = "builds 10000\ncache a.wdb ABCD\nu32 Key\nu32 Entry Size\n";
+  // clang-format off
+  const std::pair<std::string, std::string> cases[] = {
+      {"cache a.wdb ABCD\n", "line 1: the file must start with a \"builds\" line"},
+      {"# only a comment\n", "line 2: no \"builds\" line"},
+      {"builds 9000 to 9600\n", "line 1: a range of builds may not cross 9506, where the header grew"},
+      {"builds 5 x\n", "line 1: \"builds\" takes a build, \"B to C\" or \"other\""},
+      {"builds 1\ncache a.wdb ABC\n", "line 2: \"cache\" takes a file name, a signature of four characters and a build's +N"},
+      {"builds other\ncache a.wdb ABCD +4\n", "line 2: \"cache\" takes a file name, a signature of four characters and a build's +N"},
+      {k + "cache b.wdb ABCD\n", "line 5: a second layout of ABCD"},
+      {"builds 1\nu32 Key\n", "line 2: a field before the first \"cache\" line"},
+      {"builds 1\ncache a.wdb ABCD\nu32 Key\n", "line 4: a layout needs its key and entry size"},
+      {"builds 1\ncache a.wdb ABCD\nu16 Key\n", "line 3: the key is a u32, or in a build's layout \"hex N\" for N from 4 to 64"},
+      {"builds other\ncache a.wdb ABCD\nhex 8 Key\n", "line 3: the key is a u32, or in a build's layout \"hex N\" for N from 4 to 64"},
+      {"builds 1\ncache a.wdb ABCD\nu32 Key\nu8 Size\n", "line 4: the second field is the entry size, a u32"},
+      {k + "float x\n", "line 5: unknown field kind \"float\""},
+      {k + "bits 33 x\n", "line 5: \"bits\" takes a width from 1 to 32"},
+      {k + "hex 0 x\n", "line 5: \"hex\" takes a byte count, or \"rest\" as a build's last field"},
+      {k + "textz Name\n", "line 5: \"textz\" takes the field that gives its length"},
+      {k + "text $n Name\n", "line 5: $n is no earlier field without a column in the same group"},
+      {k + "u8 $n Shown\ntext $n Name\n", "line 6: $n is no earlier field without a column in the same group"},
+      {k + "u8 $n\nrepeat 2\ntext $n A #\nend\n", "line 7: $n is no earlier field without a column in the same group"},
+      {k + "u8 $n\ntext $n A\ntextz $n B\n", "line 7: $n already counts or measures another field"},
+      {k + "u8 $n\nu8 $n\n", "line 6: a second field $n"},
+      {k + "u8 $n\nu32 x\n", "line 7: $n counts or measures no later field"},
+      {k + "f32 $x\n", "line 5: an id is $ and letters, digits or _, on an integer field"},
+      {k + "bits 2 $n\nrepeat $n max 4\nu32 A #\nend\n", "line 6: max 4 is more than $n can count"},
+      {k + "u8 $n\nrepeat $n\nend\n", "line 6: \"repeat $count\" takes \"max M\", the most elements that have columns"},
+      {k + "repeat 2\nu8 $n\nrepeat $n max 4\nu32 A #\nend\nend\n", "line 8: a column of a counted repeat needs its element's number, #, in its name"},
+      {k + "repeat two\n", "line 5: \"repeat\" takes a number of times or \"$count max M\""},
+      {k + "repeat 200\nu32 A\nu32 B\nend\n", "line 8: more than 256 columns"},
+      {k + "repeat 2\nu32 A\n", "line 7: a \"repeat\" or \"if\" is not closed by \"end\""},
+      {k + "end\n", "line 5: \"end\" without \"repeat\" or \"if\""},
+      {k + "u8 $q Q\nif $q = 1\nend\n", "line 6: \"if\" takes an earlier field's id, == or !=, and a number"},
+      {k + "u8 $p P\nif $p != 1\nu8 $q Q\nend\nif $q == 1\nend\n", "line 9: \"if\" takes an earlier field's id, == or !=, and a number"},
+      {k + "hex rest A\nu32 B\n", "line 6: nothing may follow \"hex rest\""},
+      {"builds other\ncache a.wdb ABCD\nu32 Key\nu32 Size\nhex rest A\n", "line 5: \"hex\" takes a byte count, or \"rest\" as a build's last field"},
+      {"builds other\ncache a.wdb ABCD\nu32 Key\nu32 Size\nu16 A\n", "line 6: the built-in layouts take u8, u32, i32, f32 and text only"}};
+  // clang-format on
+  for (const auto& [text, error] : cases) {
+    const LayoutFile file = readLayoutFile(text);
+    EXPECT_EQ(file.error, error) << text;
+    EXPECT_TRUE(file.layouts.empty()) << text;
+  }
+}
+
+// Two files may not both claim a cache of one build.
+TEST(LayoutFiles, TwoLayoutsOfOneCacheAndBuildAreRefused) {
+  const LayoutFileText files[] = {
+      {"one.layout", "builds 5 to 9\ncache a.wdb ABCD\nu32 Key\nu32 Size\n"},
+      {"two.layout", "builds 9\ncache a.wdb ABCD\nu32 Key\nu32 Size\n"}};
+  FormatCatalogue catalogue;
+  EXPECT_EQ(fillCatalogue(catalogue, files), "two.layout: a second layout of a.wdb for build 9\n");
+}
+
+}  // namespace
+}  // namespace cachesift::testing
