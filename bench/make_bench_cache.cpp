@@ -1,6 +1,7 @@
-// Writes a large synthetic item cache for the benchmark, of the built-in
-// layout or of a client build's own.
+// Writes a large synthetic cache for the benchmark, of the built-in layout or
+// of a client build's own: an item cache, or another.
 //   make_bench_cache <output path> [record count, default 70000] [client build]
+//                    [cache file name, default itemcache.wdb]
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -17,13 +18,14 @@ int main(int argc, char** argv) {
   const auto count =
       static_cast<std::uint32_t>(argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 70000);
   const auto build = static_cast<std::uint32_t>(argc > 3 ? std::strtoul(argv[3], nullptr, 10) : 0);
+  const std::string fileName = argc > 4 ? argv[4] : "itemcache.wdb";
   cachesift::buildCatalogue();
   const auto& layouts = cachesift::formatCatalogue().definitions();
-  const auto items = std::find_if(layouts.begin(), layouts.end(), [build](const auto& layout) {
-    return layout.fileName == "itemcache.wdb" && layout.clientBuild == build;
+  const auto items = std::find_if(layouts.begin(), layouts.end(), [&](const auto& layout) {
+    return layout.fileName == fileName && layout.clientBuild == build;
   });
   if (items == layouts.end()) {
-    std::printf("no item layout of build %u\n", build);
+    std::printf("no layout of %s of build %u\n", fileName.c_str(), build);
     return 2;
   }
   const std::string bytes = cachesift::samples::makeCache(*items, count, 2026);

@@ -128,7 +128,8 @@ std::string shapedFields(const FormatDefinition& definition, Maker& maker) {
   }
   std::string fields;
   ShapedRecordError error;
-  while (!writeShapedRecord(definition, cells, fields, error)) {
+  ShapedRecords walk(definition);
+  while (!walk.write(std::vector<std::string_view>(cells.begin(), cells.end()), fields, error)) {
     fields.clear();
     cells[error.column].clear();
   }

@@ -80,9 +80,9 @@ struct CacheDocument {
   bool acceptHeader(std::string_view firstBytes);
   // Takes the layout for the whole file, now that its records can be seen.
   void chooseLayout(std::string_view fileBytes);
-  // The general walks: every layout, records written as bytes among them.
+  // The general walk of records: every layout, records kept as bytes among
+  // them.
   bool formatCsvRecords(ByteSink& sink) const;
-  bool formatCacheRecord(const TextRow& row, ByteSink& sink) const;
 
   // The layout that reads records as bytes, where the build has none of its
   // own and its file may need it.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <optional>
 
 #include "app/cache_document.h"
 #include "cachefile/shaped_record.h"
@@ -94,6 +95,91 @@ void writeFields(ByteSink& sink, TextRow::Cursor& rowCells, const FieldEncodings
   rowCells = cells;
 }
 
+// Writes the record rows of a layout that the general walk of its fields
+// writes, keeping its scratch from row to row. A row is refused, with its
+// line and the cell's column, when a text is longer than its length field
+// can say, or when cells lie past the layout's columns, where elements beyond
+// a group's most would stand.
+class GeneralRows {
+ public:
+  explicit GeneralRows(const CacheDocument& document)
+      : document_(document),
+        layout_(*document.definition),
+        walk_(layout_),
+        counted_(std::any_of(layout_.nodes.begin(), layout_.nodes.end(),
+                             [](const LayoutNode& n) { return n.most != 0; })) {}
+
+  bool write(const TextRow& row, ByteSink& sink) {
+    // A cell's bytes where they stand, or its text unescaped into scratch,
+    // which is not moved while the views into it are used.
+    cells_.clear();
+    unescaped_.resize(std::max(unescaped_.size(), row.cellCount()));
+    for (TextRow::Cursor cursor(row); !cursor.done();) {
+      std::string_view cell = cursor.next();
+      if (cursor.escaped()) {
+        std::string& text = unescaped_[cells_.size()];
+        text.clear();
+        TextRow::unescape(cell, text);
+        cell = text;
+      }
+      cells_.push_back(cell);
+    }
+    cells_.resize(std::max<std::size_t>(cells_.size(), 2));
+    char key[64] = {};  // the widest key a layout may have
+    if (layout_.keyBytes == 4) {
+      writeWord(key, textToInteger(cells_[0]));
+    } else {
+      const std::string bytes = bytesFromHex(cells_[0]);
+      bytes.copy(key, std::min<std::size_t>(bytes.size(), layout_.keyBytes));
+    }
+    bytes_.clear();
+    if (cells_[1].ends_with(kAsBytesMark)) {
+      bytes_ = bytesFromHex(cells_.size() > 2 ? cells_[2] : "");
+    } else {
+      for (std::size_t k = layout_.fieldCount; counted_ && k < cells_.size(); ++k) {
+        if (!cells_[k].empty()) {
+          return refuse(row, "The cell on line ", k,
+                        " lies past the layout's " + std::to_string(layout_.fieldCount) +
+                            " columns: no group holds more elements "
+                            "than its layout declares.\n");
+        }
+      }
+      cells_.erase(cells_.begin(), cells_.begin() + 2);
+      ShapedRecordError error;
+      if (!walk_.write(cells_, bytes_, error)) {
+        return refuse(row, "The text on line ", error.column + 2,
+                      " is longer than its length field can say (" + std::to_string(error.most) +
+                          " bytes at most).\n");
+      }
+    }
+    sink.append(std::string_view(key, layout_.keyBytes));
+    char entrySize[4];
+    writeWord(entrySize, static_cast<std::uint32_t>(bytes_.size()) + layout_.sizeBias);
+    sink.append(std::string_view(entrySize, 4));
+    sink.append(bytes_);
+    return true;
+  }
+
+ private:
+  // Says what is wrong with the cell in `column` (counted from 0) of `row`.
+  bool refuse(const TextRow& row, std::string_view start, std::size_t column,
+              const std::string& rest) const {
+    const std::size_t line =
+        countByte(document_.rows.front().bytes().data(), row.bytes().data(), '\n') + 1;
+    document_.console.print(std::string(start) + std::to_string(line) + ", column " +
+                            std::to_string(column + 1) + rest);
+    return false;
+  }
+
+  const CacheDocument& document_;
+  const FormatDefinition& layout_;
+  ShapedRecords walk_;
+  const bool counted_;
+  std::vector<std::string_view> cells_;
+  std::vector<std::string> unescaped_;
+  std::string bytes_;
+};
+
 }  // namespace
 
 std::string cacheOutputPath(std::string_view csvPath, std::string_view fileName) {
@@ -118,6 +204,10 @@ bool CacheDocument::formatCache(ByteSink& sink) const {
   // accepts. The fields are gathered first to be measured.
   const bool framed = definition->framed();
   StringSink fields;
+  std::optional<GeneralRows> general;
+  if (!definition->flat) {
+    general.emplace(*this);
+  }
   for (std::size_t r = 2; r < rows.size(); ++r) {
     const TextRow& row = rows[r];
     if (row.cellCount() == 0) {
@@ -127,7 +217,7 @@ bool CacheDocument::formatCache(ByteSink& sink) const {
     if (!framed) {
       writeFields(sink, cells, encodings, 0, fieldCount);
     } else if (!definition->flat) {
-      if (!formatCacheRecord(row, sink)) {
+      if (!general->write(row, sink)) {
         return false;
       }
     } else {
@@ -157,55 +247,6 @@ bool CacheDocument::formatCache(ByteSink& sink) const {
   }
   // A key of zero and an entry size of zero.
   sink.append(std::string(framed ? definition->keyBytes + 4 : 8, '\0'));
-  return true;
-}
-
-// A record row of a layout that the general walk writes. Refused, with the
-// row's line and the cell's column, when a text is longer than its length
-// field can say, or when cells lie past the layout's columns, where elements
-// beyond a group's most would stand.
-bool CacheDocument::formatCacheRecord(const TextRow& row, ByteSink& sink) const {
-  std::vector<std::string> cells;
-  for (TextRow::Cursor cursor(row); !cursor.done();) {
-    cells.push_back(cursor.nextText());
-  }
-  cells.resize(std::max<std::size_t>(cells.size(), 2));
-  std::string key = definition->keyBytes == 4 ? std::string(4, '\0') : bytesFromHex(cells[0]);
-  if (definition->keyBytes == 4) {
-    writeWord(key.data(), textToInteger(cells[0]));
-  }
-  key.resize(definition->keyBytes);
-  const auto line = [&] {
-    return std::to_string(countByte(rows.front().bytes().data(), row.bytes().data(), '\n') + 1);
-  };
-  std::string bytes;
-  if (std::string_view(cells[1]).ends_with(kAsBytesMark)) {
-    bytes = bytesFromHex(cells.size() > 2 ? cells[2] : "");
-  } else {
-    const bool counted = std::any_of(definition->nodes.begin(), definition->nodes.end(),
-                                     [](const LayoutNode& n) { return n.most != 0; });
-    for (std::size_t k = definition->fieldCount; counted && k < cells.size(); ++k) {
-      if (!cells[k].empty()) {
-        console.print("The cell on line " + line() + ", column " + std::to_string(k + 1) +
-                      " lies past the layout's " + std::to_string(definition->fieldCount) +
-                      " columns: no group holds more elements than its layout declares.\n");
-        return false;
-      }
-    }
-    cells.erase(cells.begin(), cells.begin() + 2);
-    ShapedRecordError error;
-    if (!writeShapedRecord(*definition, cells, bytes, error)) {
-      console.print("The text on line " + line() + ", column " + std::to_string(error.column + 3) +
-                    " is longer than its length field can say (" + std::to_string(error.most) +
-                    " bytes at most).\n");
-      return false;
-    }
-  }
-  sink.append(key);
-  char word[4];
-  writeWord(word, static_cast<std::uint32_t>(bytes.size()) + definition->sizeBias);
-  sink.append(std::string_view(word, 4));
-  sink.append(bytes);
   return true;
 }
 

@@ -5,7 +5,6 @@
 
 #include "app/cache_document.h"
 #include "cachefile/shaped_record.h"
-#include "csv/cell_text.h"
 #include "io/byte_scan.h"
 #include "io/console.h"
 #include "io/file_io.h"
@@ -94,21 +93,6 @@ std::size_t fieldsEnd(std::string_view body, std::size_t at, std::size_t limit,
   return at;
 }
 
-// Whether a record that the general walk read comes back as it is from the
-// texts of its cells. Not where the CSV form loses something: a float that is
-// not a number, the last element of a counted group whose cells are all empty
-// texts, a count whose group a condition left out.
-bool comesBack(const FormatDefinition& layout, std::string_view record,
-               const std::vector<FieldCell>& cells) {
-  std::vector<std::string> texts;
-  for (const FieldCell& cell : cells) {
-    texts.push_back(fieldCellText(cell));
-  }
-  std::string again;
-  ShapedRecordError ignored;
-  return writeShapedRecord(layout, texts, again, ignored) && again == record;
-}
-
 bool allZero(const unsigned char* bytes, std::size_t count) {
   return std::all_of(bytes, bytes + count, [](unsigned char b) { return b == 0; });
 }
@@ -137,6 +121,7 @@ void CacheDocument::decodeRecords() {
     const std::size_t keyBytes = definition->keyBytes;
     const std::uint32_t bias = definition->sizeBias;
     std::vector<FieldCell> cells;
+    ShapedRecords walk(*definition);
     while (count < kMaxRecords && size - offset >= keyBytes + 4 &&
            !allZero(bytes + offset, keyBytes)) {
       const std::size_t fields = offset + keyBytes + 4;
@@ -148,8 +133,7 @@ void CacheDocument::decodeRecords() {
       const std::string_view record = body.substr(fields, end - fields);
       const bool fits = definition->flat
                             ? fieldsEnd(body, fields, end, runs, recordLostTexts) == end
-                            : readShapedRecord(*definition, record, cells, recordLostTexts) &&
-                                  comesBack(*definition, record, cells);
+                            : walk.read(record, cells, recordLostTexts);
       if (fits) {
         lostTexts += recordLostTexts;
       } else {

@@ -61,12 +61,14 @@ std::uint64_t capacity(const LayoutNode& node) {
 
 class Reader {
  public:
-  Reader(const FormatDefinition& layout, std::string_view record, std::vector<FieldCell>& cells)
-      : nodes_(layout.nodes),
+  Reader(const FormatDefinition& layout, std::string_view record, std::vector<FieldCell>& cells,
+         std::vector<std::uint64_t>& slots)
+      : layout_(layout),
+        nodes_(layout.nodes),
         at_(reinterpret_cast<const unsigned char*>(record.data())),
         end_(at_ + record.size()),
         cells_(cells),
-        slots_(layout.slotCount) {}
+        slots_(slots) {}
 
   bool read() {
     return walk(0, static_cast<std::uint32_t>(nodes_.size()), 0) && align() && at_ == end_;
@@ -82,15 +84,50 @@ class Reader {
     return clean;
   }
 
-  bool bit(std::uint64_t& value) {
-    if (bitsLeft_ == 0) {
-      if (at_ == end_) {
+  // The next `count` bits, the most significant first, a byte's worth at a
+  // time.
+  bool bits(std::uint32_t count, std::uint64_t& value) {
+    while (count > 0) {
+      if (bitsLeft_ == 0) {
+        if (at_ == end_) {
+          return false;
+        }
+        bitByte_ = *at_++;
+        bitsLeft_ = 8;
+      }
+      const std::uint32_t take = std::min(count, bitsLeft_);
+      bitsLeft_ -= take;
+      value = value << take | ((bitByte_ >> bitsLeft_) & ((1u << take) - 1));
+      count -= take;
+    }
+    return true;
+  }
+
+  // Whether cells show nothing in the CSV: no number, no text, no byte.
+  bool allEmpty(std::uint32_t first, std::uint32_t count) const {
+    for (std::uint32_t c = first; c < first + count; ++c) {
+      const FieldCell& cell = cells_[c];
+      if (cell.kind != FieldCell::Kind::kEmpty && !cell.bytes.empty()) {
         return false;
       }
-      bitByte_ = *at_++;
-      bitsLeft_ = 8;
+      if (cell.kind != FieldCell::Kind::kEmpty && cell.kind != FieldCell::Kind::kText &&
+          cell.kind != FieldCell::Kind::kHex) {
+        return false;
+      }
     }
-    value = value << 1 | ((bitByte_ >> --bitsLeft_) & 1u);
+    return true;
+  }
+
+  // Whether the counts and lengths whose users the if `node` left out hold
+  // what those users' empty cells give when written back.
+  bool measuresAsEmpty(std::uint32_t node) const {
+    for (const auto& [ifNode, measure] : layout_.measuresLeftOut) {
+      const LayoutNode& counted = nodes_[measure];
+      const std::uint64_t empty = nodes_[counted.user].kind == Kind::kSizedTextZ ? 1 : 0;
+      if (ifNode == node && slots_[counted.slot] != empty) {
+        return false;
+      }
+    }
     return true;
   }
 
@@ -115,10 +152,8 @@ class Reader {
       const auto left = static_cast<std::size_t>(end_ - at_);
       switch (node.kind) {
         case Kind::kBits:
-          for (std::uint32_t b = 0; b < node.size; ++b) {
-            if (!bit(value)) {
-              return false;
-            }
+          if (!bits(node.size, value)) {
+            return false;
           }
           cell = {FieldCell::Kind::kUnsigned, value, {}};
           break;
@@ -164,11 +199,21 @@ class Reader {
               return false;
             }
           }
+          // Written back, a count is that of the elements up to the last one
+          // whose cells are not all empty.
+          if (node.ref >= 0 && times > 0 &&
+              allEmpty(base + node.column + (times - 1) * node.columns, node.columns)) {
+            return false;
+          }
           i = node.end - 1;
           continue;
         }
         case Kind::kIf:
-          if ((slots_[node.ref] == node.value) == node.equal && !walk(i + 1, node.end, base)) {
+          if ((slots_[node.ref] == node.value) == node.equal) {
+            if (!walk(i + 1, node.end, base)) {
+              return false;
+            }
+          } else if (!measuresAsEmpty(i)) {
             return false;
           }
           i = node.end - 1;
@@ -183,6 +228,10 @@ class Reader {
           }
           at_ += bytes;
           const bool real = node.kind == Kind::kF32 || node.kind == Kind::kF64;
+          // A float that is not a number or is infinite would come back as 0.
+          if (real && (~value & (bytes == 4 ? 0x7F800000 : 0x7FF0000000000000)) == 0) {
+            return false;
+          }
           cell = {real ? (bytes == 4 ? FieldCell::Kind::kFloat : FieldCell::Kind::kDouble)
                   : isSigned(node.kind) ? FieldCell::Kind::kSigned
                                         : FieldCell::Kind::kUnsigned,
@@ -200,19 +249,51 @@ class Reader {
     return true;
   }
 
+  const FormatDefinition& layout_;
   const std::vector<LayoutNode>& nodes_;
   const unsigned char* at_;
   const unsigned char* const end_;
   std::vector<FieldCell>& cells_;
-  std::vector<std::uint64_t> slots_;
+  std::vector<std::uint64_t>& slots_;
   unsigned bitByte_ = 0;
   unsigned bitsLeft_ = 0;
 };
 
+// The cells of a record as a CSV row gives them: texts, from column 2 on.
+class TextCells {
+ public:
+  explicit TextCells(const std::vector<std::string_view>& texts) : texts_(texts) {}
+  std::string_view text(std::uint32_t column) const {
+    return column < texts_.size() ? texts_[column] : std::string_view();
+  }
+  bool empty(std::uint32_t column) const { return text(column).empty(); }
+  std::uint64_t number(const LayoutNode& node, std::uint32_t column) const {
+    switch (node.kind) {
+      case Kind::kF32:
+        return std::bit_cast<std::uint32_t>(textToFloat(text(column)));
+      case Kind::kF64:
+        return std::bit_cast<std::uint64_t>(textToDouble(text(column)));
+      case Kind::kU64:
+      case Kind::kI64:
+        return textToInteger64(text(column));
+      default:
+        return textToInteger(text(column));
+    }
+  }
+  void appendBytes(std::string& out, std::uint32_t column) const {
+    out += bytesFromHex(text(column));
+  }
+
+ private:
+  const std::vector<std::string_view>& texts_;
+};
+
+template <typename Cells>
 class Writer {
  public:
-  Writer(const FormatDefinition& layout, const std::vector<std::string>& cells, std::string& out)
-      : nodes_(layout.nodes), cells_(cells), out_(out), slots_(layout.slotCount) {}
+  Writer(const FormatDefinition& layout, const Cells& cells, std::string& out,
+         std::vector<std::uint64_t>& slots)
+      : nodes_(layout.nodes), cells_(cells), out_(out), slots_(slots) {}
 
   bool write() {
     const bool ok = walk(0, static_cast<std::uint32_t>(nodes_.size()), 0);
@@ -222,14 +303,25 @@ class Writer {
   ShapedRecordError error;
 
  private:
-  std::string_view cell(std::uint32_t column) const {
-    return column < cells_.size() ? std::string_view(cells_[column]) : std::string_view();
-  }
-
   void align() {
     if (bitsUsed_ != 0) {
       out_.push_back(static_cast<char>(bitByte_ << (8 - bitsUsed_)));
       bitByte_ = bitsUsed_ = 0;
+    }
+  }
+
+  // The low `count` bits of `value`, the most significant first, into the
+  // partly written byte.
+  void writeBits(std::uint64_t value, std::uint32_t count) {
+    while (count > 0) {
+      const std::uint32_t take = std::min(count, 8 - bitsUsed_);
+      count -= take;
+      bitByte_ = bitByte_ << take | ((value >> count) & ((1u << take) - 1));
+      bitsUsed_ += take;
+      if (bitsUsed_ == 8) {
+        out_.push_back(static_cast<char>(bitByte_));
+        bitByte_ = bitsUsed_ = 0;
+      }
     }
   }
 
@@ -241,37 +333,24 @@ class Writer {
       value = 0;
       for (std::uint32_t e = user.most; e > 0 && value == 0; --e) {
         for (std::uint32_t c = 0; c < user.columns; ++c) {
-          value = cell(column + (e - 1) * user.columns + c).empty() ? value : e;
+          value = cells_.empty(column + (e - 1) * user.columns + c) ? value : e;
         }
       }
       return true;
     }
-    value = cell(column).size() + (user.kind == Kind::kSizedTextZ ? 1 : 0);
+    const std::uint64_t zero = user.kind == Kind::kSizedTextZ ? 1 : 0;
+    value = cells_.text(column).size() + zero;
     if (value > capacity(node)) {
-      error = {column, capacity(node) - (user.kind == Kind::kSizedTextZ ? 1 : 0)};
+      error = {column, capacity(node) - zero};
       return false;
     }
     return true;
   }
 
-  std::uint64_t number(const LayoutNode& node, std::string_view text) const {
-    switch (node.kind) {
-      case Kind::kF32:
-        return std::bit_cast<std::uint32_t>(textToFloat(text));
-      case Kind::kF64:
-        return std::bit_cast<std::uint64_t>(textToDouble(text));
-      case Kind::kU64:
-      case Kind::kI64:
-        return textToInteger64(text);
-      default:
-        return textToInteger(text);
-    }
-  }
-
   bool walk(std::uint32_t first, std::uint32_t last, std::uint32_t base) {
     for (std::uint32_t i = first; i < last; ++i) {
       const LayoutNode& node = nodes_[i];
-      const std::string_view text = node.column >= 0 ? cell(base + node.column) : "";
+      const std::uint32_t column = base + static_cast<std::uint32_t>(node.column);
       if (node.kind != Kind::kBits) {
         align();
       }
@@ -280,19 +359,19 @@ class Writer {
           break;
         case Kind::kText:
         case Kind::kSizedTextZ:
-          out_.append(text);
+          out_.append(cells_.text(column));
           out_.push_back('\0');
           break;
         case Kind::kSizedText:
-          out_.append(text);
+          out_.append(cells_.text(column));
           break;
         case Kind::kHex:
         case Kind::kHexRest: {
-          std::string bytes = bytesFromHex(text);
+          const std::size_t before = out_.size();
+          cells_.appendBytes(out_, column);
           if (node.kind == Kind::kHex) {
-            bytes.resize(node.size);
+            out_.resize(before + node.size);
           }
-          out_.append(bytes);
           break;
         }
         case Kind::kRepeat: {
@@ -312,7 +391,8 @@ class Writer {
           i = node.end - 1;
           break;
         default: {  // a number or bits
-          std::uint64_t value = fieldValue(node, number(node, text));
+          std::uint64_t value =
+              node.column >= 0 ? fieldValue(node, cells_.number(node, column)) : 0;
           if (node.user >= 0 && !measure(node, base, value)) {
             return false;
           }
@@ -320,18 +400,14 @@ class Writer {
             slots_[node.slot] = value;
           }
           if (node.kind == Kind::kBits) {
-            for (std::uint32_t b = node.size; b-- > 0;) {
-              bitByte_ = bitByte_ << 1 | ((value >> b) & 1u);
-              if (++bitsUsed_ == 8) {
-                out_.push_back(static_cast<char>(bitByte_));
-                bitByte_ = bitsUsed_ = 0;
-              }
-            }
+            writeBits(value, node.size);
             break;
           }
-          for (std::uint32_t b = 0; b < numberBytes(node.kind); ++b) {
-            out_.push_back(static_cast<char>(value >> (8 * b)));
+          char bytes[8];
+          for (std::uint32_t b = 0; b < 8; ++b) {
+            bytes[b] = static_cast<char>(value >> (8 * b));
           }
+          out_.append(bytes, numberBytes(node.kind));
         }
       }
     }
@@ -339,9 +415,9 @@ class Writer {
   }
 
   const std::vector<LayoutNode>& nodes_;
-  const std::vector<std::string>& cells_;
+  const Cells& cells_;
   std::string& out_;
-  std::vector<std::uint64_t> slots_;
+  std::vector<std::uint64_t>& slots_;
   unsigned bitByte_ = 0;
   unsigned bitsUsed_ = 0;
 };
@@ -358,18 +434,22 @@ int hexDigit(char c) {
 
 }  // namespace
 
-bool readShapedRecord(const FormatDefinition& layout, std::string_view record,
-                      std::vector<FieldCell>& cells, std::uint32_t& lostTexts) {
-  cells.assign(layout.fieldCount - 2, FieldCell());
-  Reader reader(layout, record, cells);
+ShapedRecords::ShapedRecords(const FormatDefinition& layout)
+    : layout_(layout), slots_(layout.slotCount) {}
+
+bool ShapedRecords::read(std::string_view record, std::vector<FieldCell>& cells,
+                         std::uint32_t& lostTexts) {
+  cells.assign(layout_.fieldCount - 2, FieldCell());
+  Reader reader(layout_, record, cells, slots_);
   const bool fits = reader.read();
   lostTexts = reader.lostTexts;
   return fits;
 }
 
-bool writeShapedRecord(const FormatDefinition& layout, const std::vector<std::string>& cells,
-                       std::string& out, ShapedRecordError& error) {
-  Writer writer(layout, cells, out);
+bool ShapedRecords::write(const std::vector<std::string_view>& texts, std::string& out,
+                          ShapedRecordError& error) {
+  const TextCells cells(texts);
+  Writer<TextCells> writer(layout_, cells, out, slots_);
   const bool ok = writer.write();
   error = writer.error;
   return ok;

@@ -18,16 +18,6 @@ struct FieldCell {
   std::string_view bytes;   // a text's, without its zero; kHex's
 };
 
-// Reads the fields of one record, the bytes after its key and entry size,
-// into `cells` (one per column from column 2 on; a column of an element or a
-// condition that the record lacks stays empty). False when the fields do not
-// take exactly the record's bytes, or would not come back as they are: a
-// count past its repeat's most, bits left unused that are not zero, a sized
-// text that holds a zero byte. `lostTexts` counts the texts that hold the
-// byte 1A, which the CSV form cannot carry.
-bool readShapedRecord(const FormatDefinition& layout, std::string_view record,
-                      std::vector<FieldCell>& cells, std::uint32_t& lostTexts);
-
 // Why a record could not be written: the text in `column` (counted from 0) is
 // longer than the `most` bytes that its length field can say.
 struct ShapedRecordError {
@@ -35,13 +25,36 @@ struct ShapedRecordError {
   std::uint64_t most = 0;
 };
 
-// Writes the fields of one record from the texts of its cells, columns 2 on
-// (missing ones count as empty); each count and length that has no column is
-// computed from the cells it measures. A counted repeat's element is absent
-// when all its cells are empty, and so are the elements after the last
-// present one.
-bool writeShapedRecord(const FormatDefinition& layout, const std::vector<std::string>& cells,
-                       std::string& out, ShapedRecordError& error);
+// Reads and writes the records of one layout by the general walk of its
+// nodes, keeping its scratch from record to record.
+class ShapedRecords {
+ public:
+  explicit ShapedRecords(const FormatDefinition& layout);
+
+  // Reads the fields of one record, the bytes after its key and entry size,
+  // into `cells` (one per column from column 2 on; a column of an element or
+  // a condition that the record lacks stays empty). False when the fields do
+  // not take exactly the record's bytes, or would not come back as they are
+  // from the cells' texts: a count past its repeat's most, or whose last
+  // element shows nothing; a count or length whose user a condition left out
+  // and that an empty user would not give; bits left unused that are not
+  // zero; a sized text that holds a zero byte; a float that is not a number.
+  // `lostTexts` counts the texts that hold the byte 1A, which the CSV form
+  // cannot carry.
+  bool read(std::string_view record, std::vector<FieldCell>& cells, std::uint32_t& lostTexts);
+
+  // Appends the fields of one record from the texts of its cells, columns 2
+  // on (missing ones count as empty); each count and length that has no
+  // column is computed from the cells it measures. A counted repeat's element
+  // is absent when all its cells are empty, and so are the elements after the
+  // last present one.
+  bool write(const std::vector<std::string_view>& texts, std::string& out,
+             ShapedRecordError& error);
+
+ private:
+  const FormatDefinition& layout_;
+  std::vector<std::uint64_t> slots_;
+};
 
 // The bytes that hexadecimal text stands for, two digits a byte, up to the
 // first pair that is not two digits.

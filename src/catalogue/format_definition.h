@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "catalogue/field_type.h"
@@ -79,6 +80,9 @@ struct FormatDefinition {
   // `slotCount` values are kept while a record is read or written.
   std::vector<LayoutNode> nodes;
   std::uint32_t slotCount = 0;
+  // Pairs of an if and a count or length whose user is inside the if's body
+  // while the count or length is not.
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> measuresLeftOut;
   // Whether the fast conversions can walk `fieldTypes` instead.
   bool flat = true;
   // A layout of every build from 9506 on that no other covers: whole records

@@ -271,6 +271,14 @@ class Parser {
     }
     measured.user = static_cast<std::int32_t>(lastNode());
     current_.nodes.back().ref = id->slot;
+    // Where a condition around the user leaves it out, the value must be the
+    // one its empty cells would give.
+    const auto declared = static_cast<std::size_t>(id - ids_.data());
+    for (const Block& block : blocks_) {
+      if (current_.nodes[block.node].kind == FieldKind::kIf && declared < block.idsBefore) {
+        current_.measuresLeftOut.emplace_back(block.node, id->node);
+      }
+    }
     return id;
   }
 
@@ -404,6 +412,9 @@ class Parser {
     node.end = static_cast<std::uint32_t>(current_.nodes.size());
     closeIds(block.idsBefore);
     if (node.kind == FieldKind::kRepeat) {
+      if (node.most != 0 && column_ == 0) {
+        return fail("a counted repeat needs a column, to show its elements");
+      }
       node.columns = column_;
       column_ = block.columnsBefore + column_ * (node.most != 0 ? node.most : node.size);
       scope_ = block.scopeBefore;

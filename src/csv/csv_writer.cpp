@@ -9,7 +9,6 @@
 
 #include "app/cache_document.h"
 #include "cachefile/shaped_record.h"
-#include "csv/cell_text.h"
 #include "csv/decimal_digits.h"
 #include "csv/text_to_float.h"
 #include "io/byte_scan.h"
@@ -210,11 +209,35 @@ char* writeFloat(char* out, std::uint32_t bits) {
 
 // A cell of the general walk, with its comma.
 void appendFieldCell(ByteSink& sink, const FieldCell& cell) {
-  if (cell.kind == FieldCell::Kind::kText) {
+  using Kind = FieldCell::Kind;
+  if (cell.kind == Kind::kText) {
     return appendQuoted(sink, cell.bytes);
   }
-  sink.append(fieldCellText(cell));
-  sink.append(',');
+  if (cell.kind == Kind::kHex) {
+    appendHex(sink, cell.bytes);
+    return sink.append(',');
+  }
+  char* const out = sink.reserve(kMaxNumberCell + 1);
+  char* end = out;
+  switch (cell.kind) {
+    case Kind::kUnsigned:
+      end = cell.value <= UINT32_MAX ? writeDecimal(out, static_cast<std::uint32_t>(cell.value))
+                                     : std::to_chars(out, out + kMaxNumberCell, cell.value).ptr;
+      break;
+    case Kind::kSigned:
+      end = std::to_chars(out, out + kMaxNumberCell, static_cast<std::int64_t>(cell.value)).ptr;
+      break;
+    case Kind::kFloat:
+      end = writeExactFloat(out, static_cast<std::uint32_t>(cell.value));
+      break;
+    case Kind::kDouble:  // the shortest decimals that read back to it
+      end = std::to_chars(out, out + kMaxNumberCell, std::bit_cast<double>(cell.value)).ptr;
+      break;
+    default:
+      break;
+  }
+  *end++ = ',';
+  sink.commit(end);
 }
 
 // `width` characters "0" or "1", the most significant shown bit first.
@@ -275,40 +298,6 @@ char* writeNumberCell(char* out, CellFormat format, std::uint32_t value) {
 }
 
 }  // namespace
-
-std::string fieldCellText(const FieldCell& cell) {
-  using Kind = FieldCell::Kind;
-  char number[kMaxNumberCell];
-  char* end = number;
-  switch (cell.kind) {
-    case Kind::kEmpty:
-      break;
-    case Kind::kText:
-      return std::string(cell.bytes);
-    case Kind::kHex: {
-      std::string hex;
-      for (const char c : cell.bytes) {
-        hex += "0123456789ABCDEF"[static_cast<unsigned char>(c) >> 4];
-        hex += "0123456789ABCDEF"[c & 0xF];
-      }
-      return hex;
-    }
-    case Kind::kUnsigned:
-      end = std::to_chars(number, number + kMaxNumberCell, cell.value).ptr;
-      break;
-    case Kind::kSigned:
-      end =
-          std::to_chars(number, number + kMaxNumberCell, static_cast<std::int64_t>(cell.value)).ptr;
-      break;
-    case Kind::kFloat:
-      end = writeExactFloat(number, static_cast<std::uint32_t>(cell.value));
-      break;
-    case Kind::kDouble:  // the shortest decimals that read back to it
-      end = std::to_chars(number, number + kMaxNumberCell, std::bit_cast<double>(cell.value)).ptr;
-      break;
-  }
-  return std::string(number, end);
-}
 
 bool CacheDocument::formatCsv(ByteSink& sink) const {
   const std::array<char, 4> signatureChars = fourChars(header.signature);
@@ -448,6 +437,7 @@ bool CacheDocument::formatCsvRecords(ByteSink& sink) const {
   std::size_t nextAsBytes = 0;
   std::vector<FieldCell> cells;
   std::uint32_t lostTexts = 0;
+  ShapedRecords walk(*definition);
   for (std::uint32_t r = 0; r < recordCount; ++r) {
     const std::string_view key = body.substr(offset, keyBytes);
     const std::uint32_t entrySize = decodeFixed32(bytes + offset + keyBytes);
@@ -469,7 +459,7 @@ bool CacheDocument::formatCsvRecords(ByteSink& sink) const {
       sink.append("\",");
     } else {
       sink.append(',');
-      readShapedRecord(*definition, record, cells, lostTexts);
+      walk.read(record, cells, lostTexts);
       for (const FieldCell& cell : cells) {
         appendFieldCell(sink, cell);
       }

@@ -8,14 +8,19 @@
 namespace cachesift::testing {
 namespace {
 
-// One record of every layout, its signature line and CSV, against layouts.txt
-// (LF line ends there): it pins every layout's signature, file name, column
-// names and field types. The CSV comes back as the same cache.
+// One record of each layout whose CSV stood before layouts were data (the
+// built-in ones, builds 5875 and 12340), its signature line and CSV, against
+// layouts.txt (LF line ends there): their CSV stays byte for byte, signature,
+// file name, column names and field types. The CSV comes back as the cache.
 TEST(Conversion, EveryLayoutAsInLayoutsTxt) {
   std::string all;
   std::uint32_t seed = 100;
   for (const FormatDefinition& layout : layouts()) {
-    const std::string cache = samples::makeCache(layout, 1, seed++);
+    const std::uint32_t layoutSeed = seed++;
+    if (layout.clientBuild != 0 && layout.clientBuild != 5875 && layout.clientBuild != 12340) {
+      continue;
+    }
+    const std::string cache = samples::makeCache(layout, 1, layoutSeed);
     const Converted csv = cacheToCsv(cache);
     all += csv.console.substr(0, csv.console.find('\n') + 1) + csv.file;
     EXPECT_EQ(csvToCache(csv.file).file, cache) << layout.fileName;

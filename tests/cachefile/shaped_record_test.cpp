@@ -76,5 +76,26 @@ TEST(ShapedRecords, ATextTooLongOrCellsPastTheColumnsAreRefused) {
   EXPECT_EQ(past.file, "");
 }
 
+// A length that a condition leaves out, or a counted group whose last element
+// shows nothing, would not come back from the cells as it is.
+TEST(ShapedRecords, CountsAndLengthsThatCellsWouldNotGiveKeepTheirBytes) {
+  const FormatCatalogue layouts = madeCatalogue(
+      "builds 20000\ncache pagetextcache.wdb XTPW\nu32 PageID\nu32 Entry Size\nu8 $length\n"
+      "u8 $shown Shown\nif $shown != 0\ntextz $length Text\nend\nu8 $notes\n"
+      "repeat $notes max 2\ntext Note #\nend\n");
+  const std::pair<std::string, bool> cases[] = {
+      {bytes({1, 0, 1, 'a', 0}), true},       // left out, and 1: an empty text's length
+      {bytes({3, 1, 'a', 'b', 0, 0}), true},  // there
+      {bytes({5, 0, 0}), false},              // left out, but 5
+      {bytes({1, 0, 2, 'a', 0, 0}), false}};  // the last note empty
+  for (const auto& [fields, fits] : cases) {
+    const std::string cache = header("XTPW", 20000, "enUS", 0, 1) + word(0) + word(7) +
+                              word(static_cast<std::uint32_t>(fields.size())) + fields + kEnd;
+    const Converted csv = cacheToCsv(cache, &layouts);
+    EXPECT_EQ(csv.console.find("do not fit") == std::string::npos, fits) << csv.file;
+    EXPECT_EQ(csvToCache(csv.file, &layouts).file, cache);
+  }
+}
+
 }  // namespace
 }  // namespace cachesift::testing
