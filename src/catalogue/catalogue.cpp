@@ -63,11 +63,11 @@ std::string fillCatalogue(FormatCatalogue& catalogue, std::span<const LayoutFile
                    [](const FormatDefinition& a, const FormatDefinition& b) {
                      return a.clientBuild < b.clientBuild;
                    });
-  for (const FormatDefinition& layout : layouts) {
-    catalogue.append(layout);
+  for (FormatDefinition& layout : layouts) {
     if (!layout.framed()) {
       catalogue.append(bytesLayout(layout.fileName, {layout.signature.data(), 4}));
     }
+    catalogue.append(std::move(layout));
   }
   for (const auto& [fileName, signature] : kCachesOfNoLayout) {
     catalogue.append(bytesLayout(fileName, signature));

@@ -10,6 +10,11 @@ void FormatDefinition::addField(FieldType type, std::string_view name) {
   if (nextField >= kMaxFields) {
     return;
   }
+  // A restarted layout keeps the slots of an earlier one, and overwrites them.
+  if (fieldTypes.size() <= nextField) {
+    fieldTypes.resize(nextField + 1u);
+    fieldNames.resize(nextField + 1u);
+  }
   fieldTypes[nextField] = type;
   fieldNames[nextField] = name;
   ++nextField;

@@ -60,11 +60,11 @@ struct LayoutNode {
 // One known cache layout: its signature, the client's file name for it and
 // the type and column name of every field of a record, in record order.
 struct FormatDefinition {
-  std::array<FieldType, kMaxFields> fieldTypes{};
+  std::vector<FieldType> fieldTypes;  // as many as the most fields a layout here had
   std::uint32_t fieldCount = 0;
   std::uint16_t nextField = 0;
   std::array<char, 4> signature{};
-  std::array<std::string, kMaxFields> fieldNames;
+  std::vector<std::string> fieldNames;
   std::string fileName;
   // The client build whose files this layout reads, or 0 for the built-in
   // layouts, which read the files of every other build. A build's own layouts
@@ -106,8 +106,8 @@ struct FormatDefinition {
 // The ordered list of all known layouts.
 class FormatCatalogue {
  public:
-  void append(const FormatDefinition& definition) {
-    (definition.asBytes ? bytesLayouts_ : definitions_).push_back(definition);
+  void append(FormatDefinition definition) {
+    (definition.asBytes ? bytesLayouts_ : definitions_).push_back(std::move(definition));
   }
   const std::vector<FormatDefinition>& definitions() const { return definitions_; }
 

@@ -454,7 +454,7 @@ class Parser {
       return fail("the built-in layouts take u8, u32, i32, f32 and text only");
     }
     if (error_.empty()) {
-      layouts_.push_back(current_);
+      layouts_.push_back(std::move(current_));
     }
   }
 
