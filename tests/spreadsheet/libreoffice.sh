@@ -19,7 +19,7 @@ creatures[creatures.index(0, 32)] = ord('x')
 open('kept/questcache.wdb', 'wb').write(quests)
 open('kept/creaturecache.wdb', 'wb').write(creatures)
 EOF
-folders=(built-in build-5875 build-8606 build-12340 build-15595 kept)
+folders=(built-in build-* kept)
 # Every CSV goes through Calc at once, named after its folder.
 for folder in "${folders[@]}"; do
   for cache in "$folder"/*.wdb; do
@@ -51,7 +51,7 @@ for formats in "" "$every_column_text"; do
   done
   # A CSV that is not one of ours names no layout, and nothing is written.
   check [ "$(cd "$out" && "$tool" other.csv | tail -n 2)" = $'Header does not match any known WDB file.\nThere was an error loading the CSV.' ]
-  check [ "$(ls "$out" | wc -l)" = 7 ]
+  check [ "$(ls "$out" | wc -l)" = $((${#folders[@]} + 1)) ]
 done
 grep -q '^[0-9]*,[0-9]* bytes,"' in/kept_questcache.wdb.csv && grep -q ' bytes,"' in/kept_creaturecache.wdb.csv
 check [ $? = 0 ]
