@@ -146,7 +146,9 @@ class Reader {
       const LayoutNode& node = nodes_[i];
       FieldCell cell;
       std::uint64_t value = 0;
-      if (node.kind != Kind::kBits && !align()) {
+      // A field of whole bytes starts at a whole byte; bits and blocks do not.
+      if (node.kind != Kind::kBits && node.kind != Kind::kRepeat && node.kind != Kind::kIf &&
+          !align()) {
         return false;
       }
       const auto left = static_cast<std::size_t>(end_ - at_);
@@ -351,7 +353,7 @@ class Writer {
     for (std::uint32_t i = first; i < last; ++i) {
       const LayoutNode& node = nodes_[i];
       const std::uint32_t column = base + static_cast<std::uint32_t>(node.column);
-      if (node.kind != Kind::kBits) {
+      if (node.kind != Kind::kBits && node.kind != Kind::kRepeat && node.kind != Kind::kIf) {
         align();
       }
       switch (node.kind) {

@@ -45,9 +45,9 @@ class ShapedRecords {
 
   // Appends the fields of one record from the texts of its cells, columns 2
   // on (missing ones count as empty); each count and length that has no
-  // column is computed from the cells it measures. A counted repeat's element
-  // is absent when all its cells are empty, and so are the elements after the
-  // last present one.
+  // column is computed from the cells it measures. A counted repeat counts
+  // the elements up to the last one whose cells are not all empty; an empty
+  // element before it is written with zeros and empty texts.
   bool write(const std::vector<std::string_view>& texts, std::string& out,
              ShapedRecordError& error);
 

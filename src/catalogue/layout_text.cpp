@@ -396,6 +396,9 @@ class Parser {
     if (id == nullptr || (op != "==" && op != "!=") || !value) {
       return fail("\"if\" takes an earlier field's id, == or !=, and a number");
     }
+    if (*value > id->most) {
+      return fail(std::to_string(*value) + " is more than " + id->name + " can hold");
+    }
     node.ref = id->slot;
     node.equal = op == "==";
     node.value = *value;

@@ -451,15 +451,18 @@ bool CacheDocument::formatCsvRecords(ByteSink& sink) const {
     offset += keyBytes + 4 + record.size();
     sink.append(',');
     appendInteger(sink, entrySize);
-    if (nextAsBytes < recordsAsBytes.size() && recordsAsBytes[nextAsBytes] == r) {
-      ++nextAsBytes;
+    const bool asBytes = nextAsBytes < recordsAsBytes.size() && recordsAsBytes[nextAsBytes] == r;
+    nextAsBytes += asBytes ? 1 : 0;
+    // A flat layout's record that the fast check took may still hold what the
+    // general walk does not read back, a float that is not a number: it too
+    // keeps its bytes here.
+    if (asBytes || !walk.read(record, cells, lostTexts)) {
       sink.append(kAsBytesMark);
       sink.append(",\"");
       appendHex(sink, record);
       sink.append("\",");
     } else {
       sink.append(',');
-      walk.read(record, cells, lostTexts);
       for (const FieldCell& cell : cells) {
         appendFieldCell(sink, cell);
       }

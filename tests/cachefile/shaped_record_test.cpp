@@ -97,5 +97,17 @@ TEST(ShapedRecords, CountsAndLengthsThatCellsWouldNotGiveKeepTheirBytes) {
   }
 }
 
+// Where records of a flat layout are kept as bytes, the others are written by
+// the general walk: a float that is not a number keeps its bytes too.
+TEST(ShapedRecords, AFlatLayoutsFloatThatIsNotANumberKeepsItsBytesBesideOthers) {
+  const FormatCatalogue layouts =
+      madeCatalogue("builds 20000\ncache a.wdb ABCD\nu32 Key\nu32 Entry Size\nf32 F\n");
+  const std::string cache = header("ABCD", 20000, "enUS", 0, 1) + word(0) + word(1) + word(4) +
+                            word(0x7FC00000) + word(2) + word(5) + "abcde" + kEnd;
+  const Converted csv = cacheToCsv(cache, &layouts);
+  EXPECT_NE(csv.file.find("\r\n1,4 bytes,\"0000C07F\","), std::string::npos) << csv.file;
+  EXPECT_EQ(csvToCache(csv.file, &layouts).file, cache);
+}
+
 }  // namespace
 }  // namespace cachesift::testing
