@@ -237,7 +237,10 @@ TEST(FramedRecords, ABuildOfNoLayoutKeepsItsRecordsAsBytes) {
   EXPECT_EQ(cacheToCsv(cache), (Converted{creature + noLayout + "1 records loaded.\n", csv}));
   EXPECT_EQ(csvToCache(csv), (Converted{creature + noLayout + "3 records loaded.\n", cache}));
   // Not framed so: the built-in layout, whose header has five words.
-  EXPECT_TRUE(cacheToCsv(cache + "x").console.starts_with(creature + "WARNING: Number of fields"));
+  for (const std::string& unframed : {cache + "x", creatures + word(5) + word(3) + "abc",
+                                      creatures + word(5) + word(16) + "abc" + kEndMarker}) {
+    EXPECT_TRUE(cacheToCsv(unframed).console.starts_with(creature + "WARNING: Number of fields"));
+  }
   EXPECT_EQ(csvToCache("BOMW,30000,enUS,0,1,,\n").file,
             header("BOMW", 30000, "enUS", 0, 1) + kEndMarker);
   // The petition cache is known by its framing alone.

@@ -77,17 +77,21 @@ TEST(ShapedRecords, ATextTooLongOrCellsPastTheColumnsAreRefused) {
 }
 
 // A length that a condition leaves out, or a counted group whose last element
-// shows nothing, would not come back from the cells as it is.
+// shows nothing, would not come back from the cells as it is; nor would bits
+// left unused before a whole byte, or more elements than the group's most.
 TEST(ShapedRecords, CountsAndLengthsThatCellsWouldNotGiveKeepTheirBytes) {
   const FormatCatalogue layouts = madeCatalogue(
-      "builds 20000\ncache pagetextcache.wdb XTPW\nu32 PageID\nu32 Entry Size\nu8 $length\n"
-      "u8 $shown Shown\nif $shown != 0\ntextz $length Text\nend\nu8 $notes\n"
+      "builds 20000\ncache pagetextcache.wdb XTPW\nu32 PageID\nu32 Entry Size\nu8 $a\nu8 $b\n"
+      "u8 $shown Shown\nif $shown != 0\ntextz $a A\ntext $b B\nend\nbits 4 Flags\nu8 $notes\n"
       "repeat $notes max 2\ntext Note #\nend\n");
   const std::pair<std::string, bool> cases[] = {
-      {bytes({1, 0, 1, 'a', 0}), true},       // left out, and 1: an empty text's length
-      {bytes({3, 1, 'a', 'b', 0, 0}), true},  // there
-      {bytes({5, 0, 0}), false},              // left out, but 5
-      {bytes({1, 0, 2, 'a', 0, 0}), false}};  // the last note empty
+      {bytes({1, 0, 0, 0xA0, 1, 'a', 0}), true},                 // left out: empty texts' lengths
+      {bytes({3, 2, 1, 'x', 'y', 0, 'p', 'q', 0xA0, 0}), true},  // there
+      {bytes({0, 0, 0, 0xA0, 0}), false},                        // left out, but not 1
+      {bytes({1, 1, 0, 0xA0, 0}), false},                        // left out, but not 0
+      {bytes({1, 0, 0, 0xA5, 0}), false},                        // bits left unused are not zero
+      {bytes({1, 0, 0, 0xA0, 2, 'a', 0, 0}), false},             // the last note empty
+      {bytes({1, 0, 0, 0xA0, 3, 'a', 0, 'b', 0, 'c', 0}), false}};  // three notes
   for (const auto& [fields, fits] : cases) {
     const std::string cache = header("XTPW", 20000, "enUS", 0, 1) + word(0) + word(7) +
                               word(static_cast<std::uint32_t>(fields.size())) + fields + kEnd;
@@ -95,6 +99,12 @@ TEST(ShapedRecords, CountsAndLengthsThatCellsWouldNotGiveKeepTheirBytes) {
     EXPECT_EQ(csv.console.find("do not fit") == std::string::npos, fits) << csv.file;
     EXPECT_EQ(csvToCache(csv.file, &layouts).file, cache);
   }
+  // Cells past the columns are refused only where a counted group stands.
+  const FormatCatalogue shorts =
+      madeCatalogue("builds 20000\ncache a.wdb ABCD\nu32 Key\nu32 Entry Size\nu16 A\n");
+  EXPECT_EQ(
+      csvToCache("ABCD,20000,enUS,0,1,0,\n\n1,0,2,x,\n", &shorts).file,
+      header("ABCD", 20000, "enUS", 0, 1) + word(0) + word(1) + word(2) + bytes({2, 0}) + kEnd);
 }
 
 // Where records of a flat layout are kept as bytes, the others are written by

@@ -50,6 +50,8 @@ TEST(LayoutFiles, AFileThatCannotBeReadOrContradictsItselfIsRefused) {
       {k + "u8 $q Q\nif $q = 1\nend\n", "line 6: \"if\" takes an earlier field's id, == or !=, and a number"},
       {k + "u8 $p P\nif $p != 1\nu8 $q Q\nend\nif $q == 1\nend\n", "line 9: \"if\" takes an earlier field's id, == or !=, and a number"},
       {k + "i8 $x X\nif $x == 255\nend\n", "line 6: 255 is more than $x can hold"},
+      {k + "align x\n", "line 5: unknown field kind \"align\""},
+      {k + "u8 $n\nrepeat $n max 1\nu8 A #\nend\nalign\n", ""},
       {k + "hex rest A\nu32 B\n", "line 6: nothing may follow \"hex rest\""},
       {"builds other\ncache a.wdb ABCD\nu32 Key\nu32 Size\nhex rest A\n", "line 5: \"hex\" takes a byte count, or \"rest\" as a build's last field"},
       {"builds other\ncache a.wdb ABCD\nu32 Key\nu32 Size\nu16 A\n", "line 6: the built-in layouts take u8, u32, i32, f32 and text only"}};
@@ -57,7 +59,20 @@ TEST(LayoutFiles, AFileThatCannotBeReadOrContradictsItselfIsRefused) {
   for (const auto& [text, error] : cases) {
     const LayoutFile file = readLayoutFile(text);
     EXPECT_EQ(file.error, error) << text;
-    EXPECT_TRUE(file.layouts.empty()) << text;
+    EXPECT_EQ(file.layouts.empty(), !error.empty()) << text;
+  }
+}
+
+// Only the kinds that the fast conversions read make a layout flat.
+TEST(LayoutFiles, OnlyTheFastKindsMakeALayoutFlat) {
+  for (const std::string kind : {"u8", "u32", "i32", "f32", "text", "u16", "u64", "i8", "i16",
+                                 "i64", "f64", "hex 2", "bits 3"}) {
+    const LayoutFile file =
+        readLayoutFile("builds 10000\ncache a.wdb ABCD\nu32 K\nu32 S\n" + kind + " X\n");
+    ASSERT_EQ(file.error, "") << kind;
+    const bool fast =
+        kind == "u8" || kind == "u32" || kind == "i32" || kind == "f32" || kind == "text";
+    EXPECT_EQ(file.layouts[0].flat, fast) << kind;
   }
 }
 

@@ -35,26 +35,6 @@ std::string throughCsv(std::string_view cacheBytes, CapturingConsole& console,
   return cacheAgain.bytes();
 }
 
-// Whether `again`, a cache made back from the CSV of `original`, holds the
-// same records: the bytes after the header the same, but for zeros after the
-// records. A header tag that the CSV cannot carry as it stands is left out.
-bool sameRecords(std::string_view original, std::string_view again) {
-  const std::string_view tag = original.substr(8, 4);
-  if (original.size() < 24 || again.size() < 24 ||
-      tag.substr(0, tag.find('\0')).find_first_of(std::string_view(",\"\n\r\x1A")) !=
-          std::string_view::npos) {
-    return true;
-  }
-  original.remove_prefix(24);
-  again.remove_prefix(24);
-  const std::size_t common = std::min(original.size(), again.size());
-  const auto zeros = [](std::string_view rest) {
-    return rest.find_first_not_of('\0') == std::string_view::npos;
-  };
-  return original.substr(0, common) == again.substr(0, common) && zeros(original.substr(common)) &&
-         zeros(again.substr(common));
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -70,14 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CapturingConsole ignored;
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   for (const FormatCatalogue* layouts : {&formatCatalogue(), &made}) {
-    // Nothing lost by the general walk of the made layouts: a cache read
-    // without a warning comes back with the same records.
-    CapturingConsole console;
-    const std::string again = throughCsv(bytes, console, *layouts);
-    if (layouts == &made && !again.empty() && console.text().find("WARNING") == std::string::npos &&
-        !sameRecords(bytes, again)) {
-      std::abort();
-    }
+    throughCsv(bytes, ignored, *layouts);
     // As CSV: a cache of it, and that cache back through CSV.
     CacheDocument csv(ignored, *layouts);
     if (csv.loadCsvBytes(bytes)) {
