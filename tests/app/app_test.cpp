@@ -78,18 +78,6 @@ TEST(Samples, AreTheGeneratorsOutput) {
   }
 }
 
-// A layout of more than 256 fields keeps the first 256.
-TEST(FormatDefinition, AddFieldStopsAt256) {
-  FormatDefinition d;
-  for (int i = 1; i < 300; ++i) {
-    d.addField(FT_FLOAT, "f" + std::to_string(i));
-  }
-  EXPECT_EQ(d.fieldCount, 256u);
-  EXPECT_EQ(d.nextField, 256u);
-  EXPECT_EQ(d.fieldNames[255], "f256");
-  EXPECT_EQ(d.fieldTypes[255], FT_FLOAT);
-}
-
 // When the tool waits for a key before its console window closes. The
 // Windows code that gathers the inputs was tried by hand.
 TEST(ConsoleWindow, WaitsOnlyInAWindowOfItsOwnWithMessagesAndKeys) {

@@ -148,26 +148,42 @@ check "ro/n.csv=CSV|ro:555" ro/n.csv "$name_csv_loaded$write_wdb"
 check "n.wdb=CACHE|n.wdb.csv=old|n.wdb.csv:444" n.wdb "$name_loaded$write_csv"
 # A temporary name that is taken is left alone; the next one is used.
 check "n.wdb=CACHE|n.wdb.csv.0.tmp=taken" n.wdb "$name_loaded" "n.wdb.csv=CSV"
+# Names 0 to 99 are tried, then the run gives up and leaves them alone.
+taken=$(for i in $(seq 1 99); do printf 'n.wdb.csv.%s.tmp=taken|' "$i"; done)
+check "n.wdb=CACHE|$taken" n.wdb "$name_loaded" "n.wdb.csv=CSV"
+check "n.wdb=CACHE|n.wdb.csv.0.tmp=taken|$taken" n.wdb "$name_loaded$write_csv"
 # The last three characters choose the direction, in any letter case.
 for path in wdb CSV "" data.txt data.wdb.bak data.wdx data.csx x.wdbÉ; do check "" "$path" ""; done
 for path in a.WdB awdb; do check "" "$path" "$load_wdb"; done
 for path in data.Csv x/y.csv; do check "" "$path" "$open_csv"; done
 
-# Without an argument: the usage line.
-if [ "$(in_folder "$work" "$tool"; echo x)" = "$(console \
-  $'usage: cachesift.exe <file.wdb> (drag the wdb onto this file)\n'; echo x)" ]; then
+# Without an argument: the usage line, and exit code 0 as ever.
+if [ "$(in_folder "$work" "$tool"; echo "exit $?")" = "$(console \
+  $'usage: cachesift.exe <file.wdb> (drag the wdb onto this file)\n'; echo "exit 0")" ]; then
   passed=$((passed + 1))
 else
   failed=$((failed + 1)) && echo "FAILED: without an argument"
 fi
 
-# A replaced cache keeps the mode of the file it replaces (where files have modes).
+# A replaced cache keeps the mode of the file it replaces, a new file gets the
+# mode that the umask leaves (where files have modes).
 if [ "$windows" != 1 ]; then
   (cd "$work" && cp ITEMCSV i.csv && cp CSV itemcache.wdb && chmod 604 itemcache.wdb && "$built" i.csv >/dev/null)
-  if [ "$(stat -c %a "$work/itemcache.wdb")" = 604 ] && cmp -s "$work/itemcache.wdb" "$work/ITEM"; then
+  (cd "$work" && umask 022 && cp CACHE new.wdb && "$built" new.wdb >/dev/null)
+  if [ "$(stat -c %a "$work/itemcache.wdb" "$work/new.wdb.csv")" = $'604\n644' ] &&
+    cmp -s "$work/itemcache.wdb" "$work/ITEM"; then
     passed=$((passed + 1))
   else
-    failed=$((failed + 1)) && echo "FAILED: the mode of a replaced file"
+    failed=$((failed + 1)) && echo "FAILED: the mode of a replaced or new file"
+  fi
+  # A pipe cannot be measured: it is refused, not read.
+  mkfifo "$work/pipe.wdb"
+  (timeout 10 cp "$work/CACHE" "$work/pipe.wdb" &)
+  expected=$(console $'Signature matches itemnamecache.wdb\n'"$load_wdb"; echo "exit 0")
+  if [ "$(cd "$work" && "$built" pipe.wdb; echo "exit $?")" = "$expected" ]; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1)) && echo "FAILED: a pipe"
   fi
 fi
 

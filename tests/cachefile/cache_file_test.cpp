@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
 
 #include "cachefile/cache_writer.h"
+#include "io/file_io.h"
 #include "support/test_support.h"
 
 namespace cachesift::testing {
@@ -43,6 +49,39 @@ TEST(CacheLoader, RefusesOrWarnsByTheHeader) {
                   "0 records loaded.\n")
         << recordBytes;
   }
+}
+
+// A text is found by its 32-bit offset into the body: a body of 2^32 bytes or
+// more is refused before anything is read of it.
+TEST(CacheLoader, TakesABodyOfUpTo4GiBMinusOne) {
+  const std::size_t most = std::size_t{0xFFFFFFFF} + 20;
+  void* memory = ::mmap(nullptr, most + 1, PROT_READ | PROT_WRITE,
+                        MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  ASSERT_NE(memory, MAP_FAILED);
+  const std::string head = header("BDNW", 7, "abcd", 8, 1);
+  std::memcpy(memory, head.data(), head.size());
+  buildCatalogue();
+  for (const std::size_t size : {most, most + 1}) {
+    Conversion conversion;
+    EXPECT_EQ(conversion.document.loadCacheBytes({static_cast<char*>(memory), size}), size == most);
+    EXPECT_EQ(conversion.console.text(),
+              kNameMatch + std::string(size == most ? "" : kTooLargeMessage));
+  }
+  ::munmap(memory, most + 1);
+}
+
+// Measuring a file leaves reading where it stood.
+TEST(InputFile, SizeIsTheFilesAndReadingGoesOn) {
+  const std::string path = ::testing::TempDir() + "cachesift_input_file";
+  std::ofstream(path, std::ios::binary) << "abcde";
+  std::optional<InputFile> file = InputFile::open(path);
+  ASSERT_TRUE(file);
+  char got[5] = {};
+  EXPECT_EQ(file->read(got, 2), 2u);
+  EXPECT_EQ(file->size(), 5u);
+  EXPECT_EQ(file->read(got + 2, 5), 3u);
+  EXPECT_EQ(std::string(got, 5), "abcde");
+  std::remove(path.c_str());
 }
 
 // The console after the count line when `bytes` after the last record are

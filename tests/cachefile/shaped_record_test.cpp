@@ -81,17 +81,17 @@ TEST(ShapedRecords, ATextTooLongOrCellsPastTheColumnsAreRefused) {
 // left unused before a whole byte, or more elements than the group's most.
 TEST(ShapedRecords, CountsAndLengthsThatCellsWouldNotGiveKeepTheirBytes) {
   const FormatCatalogue layouts = madeCatalogue(
-      "builds 20000\ncache pagetextcache.wdb XTPW\nu32 PageID\nu32 Entry Size\nu8 $a\nu8 $b\n"
-      "u8 $shown Shown\nif $shown != 0\ntextz $a A\ntext $b B\nend\nbits 4 Flags\nu8 $notes\n"
+      "builds 20000\ncache pagetextcache.wdb XTPW\nu32 PageID\nu32 Entry Size\nu8 $notes\nu8 $a\n"
+      "u8 $b\nu8 $shown Shown\nif $shown != 0\ntextz $a A\ntext $b B\nend\nbits 4 Flags\n"
       "repeat $notes max 2\ntext Note #\nend\n");
   const std::pair<std::string, bool> cases[] = {
-      {bytes({1, 0, 0, 0xA0, 1, 'a', 0}), true},                 // left out: empty texts' lengths
-      {bytes({3, 2, 1, 'x', 'y', 0, 'p', 'q', 0xA0, 0}), true},  // there
-      {bytes({0, 0, 0, 0xA0, 0}), false},                        // left out, but not 1
-      {bytes({1, 1, 0, 0xA0, 0}), false},                        // left out, but not 0
-      {bytes({1, 0, 0, 0xA5, 0}), false},                        // bits left unused are not zero
-      {bytes({1, 0, 0, 0xA0, 2, 'a', 0, 0}), false},             // the last note empty
-      {bytes({1, 0, 0, 0xA0, 3, 'a', 0, 'b', 0, 'c', 0}), false}};  // three notes
+      {bytes({1, 1, 0, 0, 0xA0, 'a', 0}), true},                 // left out: empty texts' lengths
+      {bytes({0, 3, 2, 1, 'x', 'y', 0, 'p', 'q', 0xA0}), true},  // there
+      {bytes({0, 0, 0, 0, 0xA0}), false},                        // left out, but not 1
+      {bytes({0, 1, 1, 0, 0xA0}), false},                        // left out, but not 0
+      {bytes({0, 1, 0, 0, 0xA5}), false},                        // bits left unused are not zero
+      {bytes({2, 1, 0, 0, 0xA0, 'a', 0, 0}), false},             // the last note empty
+      {bytes({3, 1, 0, 0, 0xA0, 'a', 0, 'b', 0, 'c', 0}), false}};  // three notes
   for (const auto& [fields, fits] : cases) {
     const std::string cache = header("XTPW", 20000, "enUS", 0, 1) + word(0) + word(7) +
                               word(static_cast<std::uint32_t>(fields.size())) + fields + kEnd;
@@ -99,6 +99,14 @@ TEST(ShapedRecords, CountsAndLengthsThatCellsWouldNotGiveKeepTheirBytes) {
     EXPECT_EQ(csv.console.find("do not fit") == std::string::npos, fits) << csv.file;
     EXPECT_EQ(csvToCache(csv.file, &layouts).file, cache);
   }
+  // A whole byte between bit fields: the bits after it start a byte of their own.
+  const FormatCatalogue between = madeCatalogue(
+      "builds 20000\ncache a.wdb ABCD\nu32 Key\nu32 Entry Size\nbits 3 A\nu8 B\nbits 5 C\n");
+  EXPECT_EQ(cacheToCsv(header("ABCD", 20000, "enUS", 0, 1) + word(0) + word(1) + word(3) +
+                           bytes({0xE0, 0x42, 0xA8}) + kEnd,
+                       &between)
+                .file,
+            "ABCD,20000,enUS,0,1,0,\r\nKey,Entry Size,A,B,C,\r\n1,3,7,66,21,\r\n");
   // Cells past the columns are refused only where a counted group stands.
   const FormatCatalogue shorts =
       madeCatalogue("builds 20000\ncache a.wdb ABCD\nu32 Key\nu32 Entry Size\nu16 A\n");

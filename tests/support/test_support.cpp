@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -31,24 +35,48 @@ std::string header(std::string_view signature, std::uint32_t word1, std::string_
   return four(signature) + word(word1) + four(tag) + word(recordBytes) + word(word4);
 }
 
-Converted cacheToCsv(std::string_view cache, const FormatCatalogue* layouts) {
+namespace {
+
+// A copy of some bytes that ends where an unreadable page begins, so that a
+// read past their end stops the test.
+struct Guarded {
+  explicit Guarded(std::string_view bytes)
+      : size((bytes.size() / kPage + 2) * kPage),
+        memory(static_cast<char*>(
+            ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0))),
+        view(memory + size - kPage - bytes.size(), bytes.size()) {
+    ::mprotect(memory + size - kPage, kPage, PROT_NONE);
+    std::memcpy(memory + size - kPage - bytes.size(), bytes.data(), bytes.size());
+  }
+  ~Guarded() { ::munmap(memory, size); }
+  static inline const auto kPage = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  const std::size_t size;
+  char* const memory;
+  const std::string_view view;
+};
+
+}  // namespace
+
+Converted cacheToCsv(std::string_view bytes, const FormatCatalogue* layouts) {
+  const Guarded cache(bytes);
   buildCatalogue();
   CapturingConsole console;
   CacheDocument document(console, layouts != nullptr ? *layouts : formatCatalogue());
   StringSink sink;
-  if (document.loadCacheBytes(cache)) {
+  if (document.loadCacheBytes(cache.view)) {
     document.decodeRecords();
     document.formatCsv(sink);
   }
   return {console.text(), sink.bytes()};
 }
 
-Converted csvToCache(std::string_view csv, const FormatCatalogue* layouts) {
+Converted csvToCache(std::string_view bytes, const FormatCatalogue* layouts) {
+  const Guarded csv(bytes);
   buildCatalogue();
   CapturingConsole console;
   CacheDocument document(console, layouts != nullptr ? *layouts : formatCatalogue());
   StringSink sink;
-  if (document.loadCsvBytes(csv) && (document.rebuildHeader(), document.formatCache(sink))) {
+  if (document.loadCsvBytes(csv.view) && (document.rebuildHeader(), document.formatCache(sink))) {
     return {console.text(), sink.bytes()};
   }
   return {console.text(), ""};

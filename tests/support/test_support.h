@@ -37,7 +37,8 @@ struct Converted {
     return out << "console: " << c.console << "file: " << c.file;
   }
 };
-// By the built-in catalogue, or by `layouts`.
+// By the built-in catalogue, or by `layouts`. The bytes are read from just
+// before an unreadable page: a read past their end stops the test.
 Converted cacheToCsv(std::string_view cache, const FormatCatalogue* layouts = nullptr);
 Converted csvToCache(std::string_view csv, const FormatCatalogue* layouts = nullptr);
 
