@@ -196,7 +196,7 @@ bool CacheDocument::formatCache(ByteSink& sink) const {
                                definition->headerSize()));
   const std::uint32_t fieldCount = definition->fieldCount;
   FieldEncodings encodings;
-  for (std::uint32_t k = 0; k < fieldCount; ++k) {
+  for (std::uint32_t k = 0; k < fieldCount && definition->flat; ++k) {
     encodings[k] = fieldEncoding(definition->fieldTypes[k]);
   }
   // A build's own layouts: each record's entry size is the length of its

@@ -171,10 +171,14 @@ class Reader {
           break;
         }
         case Kind::kSizedText:
-        case Kind::kSizedTextZ: {
+        case Kind::kSizedTextZ:
+        case Kind::kSizedTextZ0: {
           const std::uint64_t length = slots_[node.ref];
-          const bool zero = node.kind == Kind::kSizedTextZ;
+          const bool empty = node.kind == Kind::kSizedTextZ0 && length == 0;
+          const bool zero = node.kind != Kind::kSizedText && !empty;
+          // A textz0 of its zero alone would come back as no byte.
           if (length > left || (zero && (length == 0 || at_[length - 1] != 0)) ||
+              (node.kind == Kind::kSizedTextZ0 && length == 1) ||
               !text(length - (zero ? 1 : 0), cell)) {
             return false;
           }
@@ -340,8 +344,9 @@ class Writer {
       }
       return true;
     }
-    const std::uint64_t zero = user.kind == Kind::kSizedTextZ ? 1 : 0;
-    value = cells_.text(column).size() + zero;
+    const std::uint64_t zero = user.kind == Kind::kSizedText ? 0 : 1;
+    const std::size_t size = cells_.text(column).size();
+    value = size == 0 && user.kind == Kind::kSizedTextZ0 ? 0 : size + zero;
     if (value > capacity(node)) {
       error = {column, capacity(node) - zero};
       return false;
@@ -363,6 +368,12 @@ class Writer {
         case Kind::kSizedTextZ:
           out_.append(cells_.text(column));
           out_.push_back('\0');
+          break;
+        case Kind::kSizedTextZ0:
+          out_.append(cells_.text(column));
+          if (!cells_.text(column).empty()) {
+            out_.push_back('\0');
+          }
           break;
         case Kind::kSizedText:
           out_.append(cells_.text(column));

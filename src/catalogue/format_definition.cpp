@@ -7,7 +7,7 @@
 namespace cachesift {
 
 void FormatDefinition::addField(FieldType type, std::string_view name) {
-  if (nextField >= kMaxFields) {
+  if (nextField >= kMaxColumns) {
     return;
   }
   // A restarted layout keeps the slots of an earlier one, and overwrites them.

@@ -14,7 +14,10 @@ namespace cachesift {
 
 class Console;
 
+// The columns of a flat layout, whose fast conversions keep a record's cells
+// at hand, and of any other.
 inline constexpr std::size_t kMaxFields = 256;
+inline constexpr std::size_t kMaxColumns = 2048;
 
 // The kinds of field that a layout file names. A layout of only u8, u32, i32,
 // f32, zero-terminated texts and hexadecimal keys and rests is flat: its
@@ -30,15 +33,16 @@ enum class FieldKind : std::uint8_t {
   kI64,
   kF32,
   kF64,
-  kText,        // ends at a zero byte
-  kSizedText,   // as many bytes as an earlier field says
-  kSizedTextZ,  // as many bytes as an earlier field says, the last its zero
-  kHex,         // `size` bytes as hexadecimal
-  kHexRest,     // the rest of the record as hexadecimal
-  kBits,        // `size` bits, the most significant first
-  kAlign,       // the next bit field starts at a whole byte
-  kRepeat,      // the nodes up to `end`, `size` times or as an earlier field says
-  kIf,          // the nodes up to `end`, when an earlier field has a value
+  kText,         // ends at a zero byte
+  kSizedText,    // as many bytes as an earlier field says
+  kSizedTextZ,   // as many bytes as an earlier field says, the last its zero
+  kSizedTextZ0,  // the same, but an empty one is no byte at all, its length 0
+  kHex,          // `size` bytes as hexadecimal
+  kHexRest,      // the rest of the record as hexadecimal
+  kBits,         // `size` bits, the most significant first
+  kAlign,        // the next bit field starts at a whole byte
+  kRepeat,       // the nodes up to `end`, `size` times or as an earlier field says
+  kIf,           // the nodes up to `end`, when an earlier field has a value
 };
 
 // One field or block of a record after its key and entry size. A block's

@@ -297,13 +297,17 @@ class Parser {
       addNode(FieldKind::kBits, {}, false).size = static_cast<std::uint32_t>(*bits);
       return idAndName(rest, (std::uint64_t{1} << *bits) - 1);
     }
-    if (word == "text" || word == "textz") {
+    if (word == "text" || word == "textz" || word == "textz0") {
       if (!rest.starts_with('$')) {
-        return word == "text" ? void(addNode(FieldKind::kText, rest, true))
-                              : fail("\"textz\" takes the field that gives its length");
+        return word == "text"
+                   ? void(addNode(FieldKind::kText, rest, true))
+                   : fail("\"" + std::string(word) + "\" takes the field that gives its length");
       }
       const std::string_view id = nextWord(rest);
-      addNode(word == "text" ? FieldKind::kSizedText : FieldKind::kSizedTextZ, rest, true);
+      addNode(word == "text"    ? FieldKind::kSizedText
+              : word == "textz" ? FieldKind::kSizedTextZ
+                                : FieldKind::kSizedTextZ0,
+              rest, true);
       takeMeasure(id);
       return;
     }
@@ -372,7 +376,7 @@ class Parser {
       if (!most || *most < 1) {
         return fail("\"repeat $count\" takes \"max M\", the most elements that have columns");
       }
-      node.most = static_cast<std::uint32_t>(std::min<std::uint64_t>(*most, kMaxFields));
+      node.most = static_cast<std::uint32_t>(std::min<std::uint64_t>(*most, kMaxColumns));
       const Id* id = takeMeasure(count);
       if (id != nullptr && id->most < *most) {
         return fail("max " + std::to_string(*most) + " is more than " + std::string(count) +
@@ -380,7 +384,7 @@ class Parser {
       }
     } else {
       const std::optional<std::uint64_t> times = number(count);
-      if (!times || *times < 1 || *times > kMaxFields || !rest.empty()) {
+      if (!times || *times < 1 || *times > kMaxColumns || !rest.empty()) {
         return fail("\"repeat\" takes a number of times or \"$count max M\"");
       }
       node.size = static_cast<std::uint32_t>(*times);
@@ -421,8 +425,8 @@ class Parser {
       node.columns = column_;
       column_ = block.columnsBefore + column_ * (node.most != 0 ? node.most : node.size);
       scope_ = block.scopeBefore;
-      if (column_ > kMaxFields) {
-        fail("more than " + std::to_string(kMaxFields) + " columns");
+      if (column_ > kMaxColumns) {
+        fail("more than " + std::to_string(kMaxColumns) + " columns");
       }
     }
   }
@@ -447,12 +451,15 @@ class Parser {
       return fail("a layout needs its key and entry size");
     }
     closeIds(0);
-    if (column_ + 2 > kMaxFields) {
-      return fail("more than " + std::to_string(kMaxFields) + " columns");
+    if (column_ + 2 > kMaxColumns) {
+      return fail("more than " + std::to_string(kMaxColumns) + " columns");
     }
     std::vector<std::uint32_t> numbers;
     current_.flat = true;
     expand(0, static_cast<std::uint32_t>(current_.nodes.size()), numbers);
+    if (current_.flat && current_.fieldCount > kMaxFields) {
+      return fail("more than " + std::to_string(kMaxFields) + " columns in a flat layout");
+    }
     if (!current_.flat && firstBuild_ == 0) {
       return fail("the built-in layouts take u8, u32, i32, f32 and text only");
     }
@@ -511,6 +518,7 @@ class Parser {
     switch (node.kind) {
       case FieldKind::kSizedText:
       case FieldKind::kSizedTextZ:
+      case FieldKind::kSizedTextZ0:
         return FT_STRING;
       case FieldKind::kHex:
         return FT_HEX;

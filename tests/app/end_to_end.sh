@@ -177,8 +177,7 @@ if [ "$windows" != 1 ]; then
     failed=$((failed + 1)) && echo "FAILED: the mode of a replaced or new file"
   fi
   # A pipe cannot be measured: it is refused, not read.
-  mkfifo "$work/pipe.wdb"
-  (timeout 10 cp "$work/CACHE" "$work/pipe.wdb" &)
+  mkfifo "$work/pipe.wdb" && (timeout 10 cp "$work/CACHE" "$work/pipe.wdb" &)
   expected=$(console $'Signature matches itemnamecache.wdb\n'"$load_wdb"; echo "exit 0")
   if [ "$(cd "$work" && "$built" pipe.wdb; echo "exit $?")" = "$expected" ]; then
     passed=$((passed + 1))

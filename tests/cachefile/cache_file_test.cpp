@@ -58,8 +58,7 @@ TEST(CacheLoader, TakesABodyOfUpTo4GiBMinusOne) {
   void* memory = ::mmap(nullptr, most + 1, PROT_READ | PROT_WRITE,
                         MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
   ASSERT_NE(memory, MAP_FAILED);
-  const std::string head = header("BDNW", 7, "abcd", 8, 1);
-  std::memcpy(memory, head.data(), head.size());
+  std::memcpy(memory, header("BDNW", 7, "abcd", 8, 1).data(), 20);
   buildCatalogue();
   for (const std::size_t size : {most, most + 1}) {
     Conversion conversion;
@@ -80,7 +79,6 @@ TEST(InputFile, SizeIsTheFilesAndReadingGoesOn) {
   EXPECT_EQ(file->read(got, 2), 2u);
   EXPECT_EQ(file->size(), 5u);
   EXPECT_EQ(file->read(got + 2, 5), 3u);
-  EXPECT_EQ(std::string(got, 5), "abcde");
   std::remove(path.c_str());
 }
 
@@ -267,21 +265,21 @@ TEST(FramedRecords, TheBuildPicksTheLayouts) {
 // A build from 9506 on that no layout covers: records that frame as the
 // client writes them are kept as bytes; others are read as before.
 TEST(FramedRecords, ABuildOfNoLayoutKeepsItsRecordsAsBytes) {
-  const std::string creatures = header("BOMW", 30000, "enUS", 0, 1) + word(0);
+  const std::string items = header("BDIW", 30000, "enUS", 0, 1) + word(0);
   const std::string petitions = header("NTPW", 30000, "enUS", 0, 1) + word(0);
   const std::string noLayout = "No layout of client build 30000; records are written as bytes.\n";
-  const std::string cache = creatures + word(5) + word(3) + "abc" + kEndMarker;
-  const std::string csv = "BOMW,30000,enUS,0,1,0,\r\nKey,Entry Size,\r\n5,3 bytes,\"616263\",\r\n";
-  const std::string creature = "Signature matches creaturecache.wdb\n";
-  EXPECT_EQ(cacheToCsv(cache), (Converted{creature + noLayout + "1 records loaded.\n", csv}));
-  EXPECT_EQ(csvToCache(csv), (Converted{creature + noLayout + "3 records loaded.\n", cache}));
+  const std::string cache = items + word(5) + word(3) + "abc" + kEndMarker;
+  const std::string csv = "BDIW,30000,enUS,0,1,0,\r\nKey,Entry Size,\r\n5,3 bytes,\"616263\",\r\n";
+  const std::string item = "Signature matches itemcache.wdb\n";
+  EXPECT_EQ(cacheToCsv(cache), (Converted{item + noLayout + "1 records loaded.\n", csv}));
+  EXPECT_EQ(csvToCache(csv), (Converted{item + noLayout + "3 records loaded.\n", cache}));
   // Not framed so: the built-in layout, whose header has five words.
-  for (const std::string& unframed : {cache + "x", creatures + word(5) + word(3) + "abc",
-                                      creatures + word(5) + word(16) + "abc" + kEndMarker}) {
-    EXPECT_TRUE(cacheToCsv(unframed).console.starts_with(creature + "WARNING: Number of fields"));
+  for (const std::string& unframed : {cache + "x", items + word(5) + word(3) + "abc",
+                                      items + word(5) + word(16) + "abc" + kEndMarker}) {
+    EXPECT_TRUE(cacheToCsv(unframed).console.starts_with(item + "WARNING: Number of fields"));
   }
-  EXPECT_EQ(csvToCache("BOMW,30000,enUS,0,1,,\n").file,
-            header("BOMW", 30000, "enUS", 0, 1) + kEndMarker);
+  EXPECT_EQ(csvToCache("BDIW,30000,enUS,0,1,,\n").file,
+            header("BDIW", 30000, "enUS", 0, 1) + kEndMarker);
   // The petition cache is known by its framing alone.
   const std::string petition = "Signature matches petitioncache.wdb\n";
   EXPECT_EQ(cacheToCsv(petitions + kEndMarker).console,

@@ -82,16 +82,17 @@ TEST(ShapedRecords, ATextTooLongOrCellsPastTheColumnsAreRefused) {
 TEST(ShapedRecords, CountsAndLengthsThatCellsWouldNotGiveKeepTheirBytes) {
   const FormatCatalogue layouts = madeCatalogue(
       "builds 20000\ncache pagetextcache.wdb XTPW\nu32 PageID\nu32 Entry Size\nu8 $notes\nu8 $a\n"
-      "u8 $b\nu8 $shown Shown\nif $shown != 0\ntextz $a A\ntext $b B\nend\nbits 4 Flags\n"
-      "repeat $notes max 2\ntext Note #\nend\n");
+      "u8 $b\nu8 $c\nu8 $shown Shown\nif $shown != 0\ntextz $a A\ntext $b B\nend\ntextz0 $c C\n"
+      "bits 4 Flags\nrepeat $notes max 2\ntext Note #\nend\n");
   const std::pair<std::string, bool> cases[] = {
-      {bytes({1, 1, 0, 0, 0xA0, 'a', 0}), true},                 // left out: empty texts' lengths
-      {bytes({0, 3, 2, 1, 'x', 'y', 0, 'p', 'q', 0xA0}), true},  // there
-      {bytes({0, 0, 0, 0, 0xA0}), false},                        // left out, but not 1
-      {bytes({0, 1, 1, 0, 0xA0}), false},                        // left out, but not 0
-      {bytes({0, 1, 0, 0, 0xA5}), false},                        // bits left unused are not zero
-      {bytes({2, 1, 0, 0, 0xA0, 'a', 0, 0}), false},             // the last note empty
-      {bytes({3, 1, 0, 0, 0xA0, 'a', 0, 'b', 0, 'c', 0}), false}};  // three notes
+      {bytes({1, 1, 0, 0, 0, 0xA0, 'a', 0}), true},  // left out: empty texts' lengths; C none
+      {bytes({0, 3, 2, 3, 1, 'x', 'y', 0, 'p', 'q', 'c', 'd', 0, 0xA0}), true},  // there
+      {bytes({0, 0, 0, 0, 0, 0xA0}), false},             // left out, but not 1
+      {bytes({0, 1, 1, 0, 0, 0xA0}), false},             // left out, but not 0
+      {bytes({0, 1, 0, 1, 0, 0, 0xA0}), false},          // C of its zero alone
+      {bytes({0, 1, 0, 0, 0, 0xA5}), false},             // bits left unused are not zero
+      {bytes({2, 1, 0, 0, 0, 0xA0, 'a', 0, 0}), false},  // the last note empty
+      {bytes({3, 1, 0, 0, 0, 0xA0, 'a', 0, 'b', 0, 'c', 0}), false}};  // three notes
   for (const auto& [fields, fits] : cases) {
     const std::string cache = header("XTPW", 20000, "enUS", 0, 1) + word(0) + word(7) +
                               word(static_cast<std::uint32_t>(fields.size())) + fields + kEnd;

@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 # Each cache of the client's own in some folders, against the records its entry sizes frame: the
 # console, the way back byte for byte, and for a build that has layouts every row's cells, key and
-# entry size, a text column, and a text made one byte longer growing its record alone; for a build
-# that has none, every record as its bytes.
+# entry size, the text columns, and a text made longer growing its record alone; for a build that
+# has none, every record as its bytes.
 # usage: check_real_caches.py <built cachesift> <folder of caches, searched recursively>...
 import csv, io, os, re, shutil, struct, subprocess, sys, tempfile
 
@@ -12,6 +12,12 @@ NAME_COLUMNS = {'creaturecache.wdb': 'Name 1', 'gameobjectcache.wdb': 'Name 1',
                 'itemnamecache.wdb': 'Item Name', 'itemtextcache.wdb': 'Text',
                 'npccache.wdb': 'Text 1 Male', 'pagetextcache.wdb': 'Text',
                 'questcache.wdb': 'Title', 'wowcache.wdb': None, 'petitioncache.wdb': None}
+# The text columns of today's layouts, besides the one above: in every record, each holds a text
+# of that record's bytes with no control byte but line breaks and tabs, and a name or title one
+# line.
+TEXT_COLUMNS = {'creaturecache.wdb': r'(Alternate )?(Name \d|Title)|Cursor Name',
+                'gameobjectcache.wdb': r'Name \d|Icon Name|Cast Bar Caption|Unknown',
+                'pagetextcache.wdb': 'Text', 'questcache.wdb': r'Title|.* (Text|Name|Log)|.*Description( \d+)?'}
 
 
 # The header's build and the records (key, entry size, fields) of a cache. As the client writes
@@ -75,17 +81,26 @@ def check(tool, original, work):
         return build, kind, len(records), problems
     texts = [row[names.index(column)] for row in rows[2:]]
     named = sum(t != '' for t in texts)
-    if named < 0.9 * len(texts) or not all(re.fullmatch(r"[^\x00-\x08\x0b\x0c\x0e-\x1f]*", t) for t in texts):
-        problems.append(f'column {column}: {named} of {len(texts)} texts, or control bytes')
-    # One byte more in the text of the middle record.
-    edited = len(records) // 2
-    cell = b',"' + texts[edited].encode('latin-1').replace(b'"', b'""') + b'",'
+    if named < 0.9 * len(texts):
+        problems.append(f'column {column}: {named} of {len(texts)} texts')
+    pattern = TEXT_COLUMNS.get(name) if build >= 27404 else None
+    for c in [c for c, n in enumerate(names) if pattern and re.fullmatch(pattern, n)] + [names.index(column)]:
+        for (_, _, fields), row in zip(records, rows[2:]):
+            text = row[c].replace('\r\n', '\n').encode('latin-1')  # the CSV's line end is CR LF
+            if (re.search(r'Name|Title', names[c]) and b'\n' in text) or text not in fields or \
+                    not re.fullmatch(rb"[^\x00-\x08\x0b\x0c\x0e-\x1f]*", text):
+                problems.append(f'column {names[c]}: {row[c]!r} is no text of its record')
+    # A text made longer in a record that has one, from the middle on: a quest description of
+    # today's clients by 300 bytes, else a name or title by one.
+    column, grow = ('Quest Description', 300) if name == 'questcache.wdb' and build >= 27404 else (column, 1)
+    edited = next(i for i in range(len(rows) // 2 - 1, len(rows) - 2) if rows[i + 2][names.index(column)])
+    cell = b',"' + rows[edited + 2][names.index(column)].encode('latin-1').replace(b'"', b'""') + b'",'
     at = raw.index(cell, raw.index(b'\r\n' + key_text(records[edited][0]).encode() + b',')) + len(cell) - 2
-    _, again = frame(back(raw[:at] + b'x' + raw[at:]))
-    grown = [(key, size + (i == edited), fields) for i, (key, size, fields) in enumerate(records)]
+    _, again = frame(back(raw[:at] + b'x' * grow + raw[at:]))
+    grown = [(key, size + grow * (i == edited), fields) for i, (key, size, fields) in enumerate(records)]
     if [record[:2] for record in again] != [record[:2] for record in grown] or \
             [r[2] for i, r in enumerate(again) if i != edited] != [r[2] for i, r in enumerate(records) if i != edited]:
-        problems.append(f'the record {edited} made one byte longer: another record changed too')
+        problems.append(f'the record {edited} made {grow} bytes longer: another record changed too')
     return build, kind, len(records), problems
 
 

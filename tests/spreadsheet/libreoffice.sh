@@ -13,7 +13,7 @@ cd "$work" && mkdir in kept built-in && "$make_samples" . spreadsheet >/dev/null
 # creature record whose first text runs into the next field.
 python3 - <<'EOF' || exit 1
 quests = bytearray(open('build-12340/questcache.wdb', 'rb').read())
-quests[4:8] = (30000).to_bytes(4, 'little')
+quests[4:8] = (60000).to_bytes(4, 'little')
 creatures = bytearray(open('build-12340/creaturecache.wdb', 'rb').read())
 creatures[creatures.index(0, 32)] = ord('x')
 open('kept/questcache.wdb', 'wb').write(quests)
@@ -33,7 +33,7 @@ check() { if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)) && e
 # Import: comma, double quote, UTF-8, from line 1, the column formats, quoted
 # fields as text. Save: the same, with text cells quoted where needed; then
 # every column as Text, and all text cells quoted.
-every_column_text=$(for column in $(seq 256); do printf '%d/2/' "$column"; done)
+every_column_text=$(for column in $(seq 2048); do printf '%d/2/' "$column"; done)
 for formats in "" "$every_column_text"; do
   out=$work/standard quote_all=false
   [ -n "$formats" ] && out=$work/text quote_all=true

@@ -41,7 +41,8 @@ u32 Entry Size
 u8 $objectives
 repeat $objectives max 3
   u16 $values
-  text Objective #
+  u8 $length
+  textz0 $length Objective #
   repeat $values max 2
     i64 Value #-#
   end
