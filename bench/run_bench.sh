@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Times both conversions of a ~70,000-record item cache with the release build
 # against the I/O floor, once for the built-in layout and once for the layout
-# of client build 12340: bench/io_floor reads the same input and replaces the
+# of client build 12340, and of a ~40 MB creature cache of client build 53262: bench/io_floor reads the same input and replaces the
 # same (existing) target with as many bytes, flushed as the tool flushes them,
 # and converts nothing. The tool and the floor run alternately, RUNS times
 # each (9 by default); per direction the script prints the tool's median wall
@@ -49,22 +49,25 @@ direction() {
       n, t / 1e6, f / 1e6, t / f, kib / 1024, kib * 1024 / in_bytes, runs }'
 }
 
-# Both directions on a cache of the given client build (0: the built-in layout).
+# Both directions on a cache of the given client build (0: the built-in layout):
+# a cache file name and record count, by default 70,000 items.
 cache_of_build() {
+  local file=${2:-itemcache.wdb}
   work=$top/$1
   mkdir -p "$work/back"
-  echo "== item cache of $([ "$1" = 0 ] && echo "the built-in layout" || echo "client build $1")"
-  "$build/bench/make_bench_cache" "$work/itemcache.wdb" 70000 "$1" >/dev/null
-  "$build/cachesift" "$work/itemcache.wdb" >/dev/null
-  cp "$work/itemcache.wdb.csv" "$work/back/"
-  "$build/cachesift" "$work/back/itemcache.wdb.csv" >/dev/null  # both targets exist from here on
-  direction "$work/itemcache.wdb" "$work/itemcache.wdb.csv" "cache to CSV"
-  direction "$work/back/itemcache.wdb.csv" "$work/back/itemcache.wdb" "CSV to cache"
-  echo "cache file: $(stat -c %s "$work/itemcache.wdb") bytes; CSV file: $(stat -c %s "$work/itemcache.wdb.csv") bytes;" \
-    "cache file written back: $(stat -c %s "$work/back/itemcache.wdb") bytes; load average: $(cut -d' ' -f1-3 /proc/loadavg)"
+  echo "== $file of $([ "$1" = 0 ] && echo "the built-in layout" || echo "client build $1")"
+  "$build/bench/make_bench_cache" "$work/$file" "${3:-70000}" "$1" "$file" >/dev/null
+  "$build/cachesift" "$work/$file" >/dev/null
+  cp "$work/$file.csv" "$work/back/"
+  "$build/cachesift" "$work/back/$file.csv" >/dev/null  # both targets exist from here on
+  direction "$work/$file" "$work/$file.csv" "cache to CSV"
+  direction "$work/back/$file.csv" "$work/back/$file" "CSV to cache"
+  echo "cache file: $(stat -c %s "$work/$file") bytes; CSV file: $(stat -c %s "$work/$file.csv") bytes;" \
+    "cache file written back: $(stat -c %s "$work/back/$file") bytes; load average: $(cut -d' ' -f1-3 /proc/loadavg)"
   # The inputs, as the floor has replaced the targets with zero bytes.
-  "$build/bench/in_memory" "$work/itemcache.wdb" "$work/back/itemcache.wdb.csv"
+  "$build/bench/in_memory" "$work/$file" "$work/back/$file.csv"
 }
 
 cache_of_build 0
 cache_of_build 12340
+cache_of_build 53262 creaturecache.wdb 26000
