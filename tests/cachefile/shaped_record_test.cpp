@@ -7,9 +7,9 @@
 namespace cachesift::testing {
 namespace {
 
-const std::string kHeader = header("TSQW", 20000, "enUS", 0, 1) + word(0);
+const std::string kHeader = header("TSQW", 20000, "enUS", 0, 1) + word(6);
 const std::string kCsvHead =
-    "TSQW,20000,enUS,0,1,0,\r\nQuestID,Entry Size,Flags,Small,Tiny,Short,Big,Signed Big,Double,"
+    "TSQW,20000,enUS,0,1,6,\r\nQuestID,Entry Size,Flags,Small,Tiny,Short,Big,Signed Big,Double,"
     "Pair,Title,Name 1,Kind 1,Value 1,Name 2,Kind 2,Value 2,Bit 1,Bit 2,Nibble,\r\n";
 const std::string kLayout = "Signature matches questcache.wdb\nLayout of client build 20000.\n";
 const std::string kEnd(8, '\0');

@@ -45,7 +45,7 @@ TEST(LayoutFiles, AFileThatCannotBeReadOrContradictsItselfIsRefused) {
       {k + "repeat 2\nu8 $n\nrepeat $n max 4\nu32 A #\nend\nend\n", "line 8: a column of a counted repeat needs its element's number, #, in its name"},
       {k + "repeat two\n", "line 5: \"repeat\" takes a number of times or \"$count max M\""},
       {k + "repeat 200\nu32 A\nu32 B\nend\n", "line 9: more than 256 columns in a flat layout"},
-      {k + "repeat 1100\nu16 A\nu8 B\nend\n", "line 8: more than 2048 columns"},
+      {k + "repeat 2047\nu16 A\nend\n", "line 8: more than 2048 columns"},
       {k + "repeat 2\nu32 A\n", "line 7: a \"repeat\" or \"if\" is not closed by \"end\""},
       {k + "end\n", "line 5: \"end\" without \"repeat\" or \"if\""},
       {k + "u8 $q Q\nif $q = 1\nend\n", "line 6: \"if\" takes an earlier field's id, == or !=, and a number"},
