@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 
-#include <cstdio>
 #include <cstring>
-#include <fstream>
 
 #include "cachefile/cache_writer.h"
 #include "io/file_io.h"
@@ -67,19 +65,6 @@ TEST(CacheLoader, TakesABodyOfUpTo4GiBMinusOne) {
               kNameMatch + std::string(size == most ? "" : kTooLargeMessage));
   }
   ::munmap(memory, most + 1);
-}
-
-// Measuring a file leaves reading where it stood.
-TEST(InputFile, SizeIsTheFilesAndReadingGoesOn) {
-  const std::string path = ::testing::TempDir() + "cachesift_input_file";
-  std::ofstream(path, std::ios::binary) << "abcde";
-  std::optional<InputFile> file = InputFile::open(path);
-  ASSERT_TRUE(file);
-  char got[5] = {};
-  EXPECT_EQ(file->read(got, 2), 2u);
-  EXPECT_EQ(file->size(), 5u);
-  EXPECT_EQ(file->read(got + 2, 5), 3u);
-  std::remove(path.c_str());
 }
 
 // The console after the count line when `bytes` after the last record are
@@ -171,6 +156,10 @@ TEST(CacheWriter, CellsByFieldType) {
   }
   EXPECT_EQ(csvToCache("XTIW,1,enUS,4,2,\r\nEntryID,Entry Size,Text,\r\n").file,
             header("XTIW", 1, "enUS", 4, 2) + kEndMarker);
+  // A number that ends the file, with neither comma nor line end.
+  EXPECT_EQ(csvToCache("BDNW,7,abcd,8,1,\nn,\n25,15,Lamp,12345678").file,
+            header("BDNW", 7, "abcd", 8, 1) + word(25) + word(15) + "Lamp" + '\0' + word(12345678) +
+                kEndMarker);
 }
 
 // Build 12340's item names: a 24-byte header, records framed by entry size.

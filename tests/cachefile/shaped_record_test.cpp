@@ -36,6 +36,7 @@ TEST(ShapedRecords, EveryFieldKindThereAndBack) {
                  &madeLayouts())
           .file,
       kHeader + word(7) + word(48) + one + kEnd);
+  EXPECT_EQ(madeLayouts().definitions()[1].fieldNames[4], "Value 1-2");  // the outer number first
 }
 
 // Changed bytes that the layout cannot read, or could not write back the same.
@@ -50,6 +51,7 @@ TEST(ShapedRecords, RecordsThatWouldNotComeBackAreKeptAsBytes) {
       changed(37, std::string(1, '\0')),  // a sized text that holds a zero byte
       changed(53, "\x81"),                // bits left unused that are not zero, before an align
       changed(54, "\x91"),                // and at the record's end
+      kFields.substr(0, 53),              // a group's element cut off where the record ends
       kFields + "x",                      // bytes after the fields
       kFields.substr(0, 54)};             // a field cut off
   for (const std::string& fields : cases) {
@@ -111,9 +113,9 @@ TEST(ShapedRecords, CountsAndLengthsThatCellsWouldNotGiveKeepTheirBytes) {
   // Cells past the columns are refused only where a counted group stands.
   const FormatCatalogue shorts =
       madeCatalogue("builds 20000\ncache a.wdb ABCD\nu32 Key\nu32 Entry Size\nu16 A\n");
-  EXPECT_EQ(
-      csvToCache("ABCD,20000,enUS,0,1,0,\n\n1,0,2,x,\n", &shorts).file,
-      header("ABCD", 20000, "enUS", 0, 1) + word(0) + word(1) + word(2) + bytes({2, 0}) + kEnd);
+  EXPECT_EQ(csvToCache("ABCD,20000,enUS,0,1,0,\n\n1,0,2,x,\n2,0\n", &shorts).file,
+            header("ABCD", 20000, "enUS", 0, 1) + word(0) + word(1) + word(2) + bytes({2, 0}) +
+                word(2) + word(2) + bytes({0, 0}) + kEnd);
 }
 
 // Where records of a flat layout are kept as bytes, the others are written by

@@ -52,7 +52,8 @@ TEST(LayoutFiles, AFileThatCannotBeReadOrContradictsItselfIsRefused) {
       {k + "u8 $p P\nif $p != 1\nu8 $q Q\nend\nif $q == 1\nend\n", "line 9: \"if\" takes an earlier field's id, == or !=, and a number"},
       {k + "i8 $x X\nif $x == 255\nend\n", "line 6: 255 is more than $x can hold"},
       {k + "align x\n", "line 5: unknown field kind \"align\""},
-      {k + "u8 $n\nrepeat $n max 1\nu8 A #\nend\nalign\n", ""},
+      {k + "u8 $nZ\nrepeat $nZ max 1\nu8 A #\nend\nalign\n", ""},
+      {"builds 1\ncache a.wdb ABCD +65535\nu32 Key\nu32 Size\n", ""},
       {k + "hex rest A\nu32 B\n", "line 6: nothing may follow \"hex rest\""},
       {"builds other\ncache a.wdb ABCD\nu32 Key\nu32 Size\nhex rest A\n", "line 5: \"hex\" takes a byte count, or \"rest\" as a build's last field"},
       {"builds other\ncache a.wdb ABCD\nu32 Key\nu32 Size\nu16 A\n", "line 6: the built-in layouts take u8, u32, i32, f32 and text only"}};

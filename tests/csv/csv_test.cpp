@@ -250,6 +250,7 @@ TEST(TextToFloat, DecimalNumbersRoundedTwice) {
   EXPECT_EQ(textToFloat("340282356779733661637539395458142568447.9"), std::bit_cast<float>(inf));
   EXPECT_EQ(textToFloat("0." + std::string(5000, '0') + "1e5000"), 0.1f);
   EXPECT_EQ(textToFloat(std::string(400, '9')), std::bit_cast<float>(inf));
+  EXPECT_EQ(textToFloat(std::string_view("2.51", 3)), 2.5f);  // a cell ends where its text does
 }
 
 // Random decimals, in forms that from_chars reads too: the result must be
