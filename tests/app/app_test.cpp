@@ -1,7 +1,6 @@
 // Whole conversions in memory: every layout, round trips; and the app's own rules.
 #include <gtest/gtest.h>
 
-#include "io/console.h"
 #include "samples/sample_maker.h"
 #include "support/test_support.h"
 
@@ -77,25 +76,6 @@ TEST(Samples, AreTheGeneratorsOutput) {
               samples::makeCache(layout, 12, seed++))
         << layout.fileName;
   }
-}
-
-// When the tool waits for a key before its console window closes. The
-// Windows code that gathers the inputs was tried by hand.
-TEST(ConsoleWindow, WaitsOnlyInAWindowOfItsOwnWithMessagesAndKeys) {
-  // Processes on the console window, output and input on it.
-  const std::pair<ConsoleWindow, bool> cases[] = {
-      {{1, true, true}, true},     // dropped on the exe
-      {{2, true, true}, false},    // in a command prompt or a script's console
-      {{0, false, false}, false},  // no console window
-      {{1, false, true}, false},   // output to a file or a pipe
-      {{1, true, false}, false}};  // input from a file
-  for (const auto& [window, waits] : cases) {
-    EXPECT_EQ(waitsForKey(window), waits) << window.processCount;
-  }
-  // Outside Windows there is no window of the tool's own to hold.
-  CapturingConsole console;
-  holdOwnWindow(console);
-  EXPECT_EQ(console.text(), "");
 }
 
 }  // namespace

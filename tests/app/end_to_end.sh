@@ -81,8 +81,7 @@ check() {
   mkdir "$dir/run" "$dir/expected"
   put "$dir/run" "$1" modes
   put "$dir/expected" "$1|${4:-}"
-  # Under Wine a file-size limit would bind the Wine server that the run may
-  # start too, and kill it.
+  # Under Wine a file-size limit would bind the Wine server that the run may start, and kill it.
   [ "$windows" = 1 ] && [ -n "$prefix" ] && return
   if [[ "$1" == *:* && $(id -u) = 0 ]]; then
     [ "$windows" = 1 ] && return  # Wine runs only as the owner of its prefix
@@ -115,11 +114,9 @@ check "names.csv=CSV" names.csv "$name_csv_loaded" "itemnamecache.wdb=CACHE"
 check "i.wdb=ITEM" i.wdb $'Signature matches itemcache.wdb\n12 records loaded.\n' "i.wdb.csv=ITEMCSV"
 check "i.csv=ITEMCSV" i.csv $'Signature matches itemcache.wdb\n14 records loaded.\n' "itemcache.wdb=ITEM"
 check "abs/ITEMS.WDB=CACHE" @/abs/ITEMS.WDB "$name_loaded" "abs/ITEMS.WDB.csv=CSV"
-# The folder ends at the last slash or backslash; only Windows has
-# backslashes in its folder names, elsewhere they are part of a name.
+# The folder ends at the last slash or backslash; only on Windows is a backslash no name's part.
 check 'a/b\names.csv=CSV' 'a/b\names.csv' "$name_csv_loaded" 'a/b\itemnamecache.wdb=CACHE'
-# Names beyond ASCII: on Windows they reach the tool and every file function
-# in UTF-16.
+# Names beyond ASCII: on Windows they reach the tool and every file function in UTF-16.
 check "Пример/itemnamecache.wdb=CACHE" Пример/itemnamecache.wdb "$name_loaded" \
   "Пример/itemnamecache.wdb.csv=CSV"
 check "Пример/Пример.csv=CSV" Пример/Пример.csv "$name_csv_loaded" "Пример/itemnamecache.wdb=CACHE"

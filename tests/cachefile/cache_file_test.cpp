@@ -282,16 +282,5 @@ TEST(FramedRecords, ABuildOfNoLayoutKeepsItsRecordsAsBytes) {
             "0 records loaded.\n");
 }
 
-TEST(CacheOutputPath, GoesIntoTheCsvFilesFolder) {
-  // clang-format off
-  const std::pair<const char*, const char*> cases[] = {
-      {"i.wdb.csv", "c.wdb"}, {"d/e/x.csv", "d/e/c.wdb"}, {"C:\\d\\x.csv", "C:\\d\\c.wdb"},
-      {"a\\b/c.csv", "a\\b/c.wdb"}, {"a/b\\c.csv", "a/b\\c.wdb"}, {"/x.csv", "/c.wdb"}};
-  // clang-format on
-  for (const auto& [csvPath, output] : cases) {
-    EXPECT_EQ(cacheOutputPath(csvPath, "c.wdb"), output);
-  }
-}
-
 }  // namespace
 }  // namespace cachesift::testing

@@ -258,20 +258,15 @@ TEST(TextToFloat, DecimalNumbersRoundedTwice) {
 TEST(TextToFloat, AgreesWithTheStandardLibrarysDecimalReading) {
   std::mt19937 random(3);
   const auto digits = [&](unsigned count) {
-    std::string text;
-    while (count-- > 0) {
-      text.push_back(static_cast<char>('0' + random() % 10));
-    }
-    return text;
+    return (std::to_string(random()) + std::to_string(random()) + std::to_string(random()))
+        .substr(0, count);
   };
   for (int i = 0; i < 200000; ++i) {
-    std::string text = (random() % 2 ? "-" : "") + digits(random() % 18);
-    if (random() % 4 != 0) {
-      text += "." + digits(random() % 24);
-    }
-    if (random() % 8 == 0) {
-      text += "e" + std::string(random() % 2 ? "-" : "") + std::to_string(random() % 60);
-    }
+    const std::string text =
+        (random() % 2 ? "-" : "") + digits(random() % 18) +
+        (random() % 4 != 0 ? "." + digits(random() % 24) : "") +
+        (random() % 8 == 0 ? std::string(random() % 2 ? "e-" : "e") + std::to_string(random() % 60)
+                           : "");
     double expected = 0.0;
     if (std::from_chars(text.data(), text.data() + text.size(), expected).ec == std::errc()) {
       ASSERT_EQ(std::bit_cast<std::uint32_t>(textToFloat(text)),

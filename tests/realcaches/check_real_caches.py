@@ -8,16 +8,14 @@ import csv, io, os, re, shutil, struct, subprocess, sys, tempfile
 
 # A column of each cache that holds a text in nearly every record (modules hold none, nor do
 # the NPC texts of today's clients).
-NAME_COLUMNS = {'creaturecache.wdb': 'Name 1', 'gameobjectcache.wdb': 'Name 1',
-                'itemnamecache.wdb': 'Item Name', 'itemtextcache.wdb': 'Text',
-                'npccache.wdb': 'Text 1 Male', 'pagetextcache.wdb': 'Text',
+NAME_COLUMNS = {'creaturecache.wdb': 'Name 1', 'gameobjectcache.wdb': 'Name 1', 'itemnamecache.wdb': 'Item Name',
+                'itemtextcache.wdb': 'Text', 'npccache.wdb': 'Text 1 Male', 'pagetextcache.wdb': 'Text',
                 'questcache.wdb': 'Title', 'wowcache.wdb': None, 'petitioncache.wdb': None}
-# The text columns of today's layouts, besides the one above: in every record, each holds a text
-# of that record's bytes with no control byte but line breaks and tabs, and a name or title one
-# line.
-TEXT_COLUMNS = {'creaturecache.wdb': r'(Alternate )?(Name \d|Title)|Cursor Name',
+# Today's text columns besides the one above: in every record each is a text of that record's
+# bytes, with no control byte but line breaks and tabs; names and titles are one line.
+TEXT_COLUMNS = {'creaturecache.wdb': r'(Alternate )?(Name \d|Title)|Cursor Name', 'pagetextcache.wdb': 'Text',
                 'gameobjectcache.wdb': r'Name \d|Icon Name|Cast Bar Caption|Unknown',
-                'pagetextcache.wdb': 'Text', 'questcache.wdb': r'Title|.* (Text|Name|Log)|.*Description( \d+)?'}
+                'questcache.wdb': r'Title|.* (Text|Name|Log)|.*Description( \d+)?'}
 
 
 # The header's build and the records (key, entry size, fields) of a cache. As the client writes

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# What a user does: converts caches to CSV, opens each CSV in LibreOffice Calc,
-# saves it as CSV and converts it back; every cache must come back byte for
-# byte. Needs soffice: without it the test fails.
+# What a user does: converts caches to CSV, opens each CSV in LibreOffice Calc, saves it as CSV
+# and converts it back; every cache must come back byte for byte. Needs soffice, or it fails.
 #   tests/spreadsheet/libreoffice.sh <built cachesift> <built make_samples>
 set -u
 tool=$(realpath "$1") make_samples=$(realpath "$2")
@@ -30,9 +29,8 @@ printf 'Name,Price\nLamp,5\n' >in/other.csv
 passed=0 failed=0
 check() { if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)) && echo "FAILED: $*"; fi; }
 
-# Import: comma, double quote, UTF-8, from line 1, the column formats, quoted
-# fields as text. Save: the same, with text cells quoted where needed; then
-# every column as Text, and all text cells quoted.
+# Import: comma, double quote, UTF-8, from line 1, the column formats, quoted fields as text.
+# Save: the same, text cells quoted where needed; then every column as Text, all texts quoted.
 every_column_text=$(for column in $(seq 2048); do printf '%d/2/' "$column"; done)
 for formats in "" "$every_column_text"; do
   out=$work/standard quote_all=false
@@ -56,8 +54,7 @@ done
 grep -q '^[0-9]*,[0-9]* bytes,"' in/kept_questcache.wdb.csv && grep -q ' bytes,"' in/kept_creaturecache.wdb.csv
 check [ $? = 0 ]
 
-# A text and a number of the first record, edited in a saved file, change just
-# those two fields.
+# A text and a number of the first record, edited in a saved file, change just those two fields.
 cd standard/built-in && sed -i '3s/^\([^,]*,[^,]*,\).*/\1"Pink, Lamp",77/' itemnamecache.wdb.csv &&
   "$tool" itemnamecache.wdb.csv >/dev/null && "$tool" itemnamecache.wdb >/dev/null
 check cmp itemnamecache.wdb.csv <(sed '3s/^\([^,]*,[^,]*,\).*\r$/\1"Pink, Lamp",77,\r/' ../../in/built-in_itemnamecache.wdb.csv)

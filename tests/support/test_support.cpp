@@ -57,29 +57,31 @@ struct Guarded {
 
 }  // namespace
 
-Converted cacheToCsv(std::string_view bytes, const FormatCatalogue* layouts) {
-  const Guarded cache(bytes);
+// One step of a document by the layouts given, on guarded bytes: the console,
+// and what the step wrote when it went through.
+template <typename Step>
+Converted convert(std::string_view bytes, const FormatCatalogue* layouts, Step step) {
+  const Guarded input(bytes);
   buildCatalogue();
   CapturingConsole console;
   CacheDocument document(console, layouts != nullptr ? *layouts : formatCatalogue());
   StringSink sink;
-  if (document.loadCacheBytes(cache.view)) {
-    document.decodeRecords();
-    document.formatCsv(sink);
-  }
-  return {console.text(), sink.bytes()};
+  const bool written = step(document, input.view, sink);
+  return {console.text(), written ? sink.bytes() : ""};
+}
+
+Converted cacheToCsv(std::string_view bytes, const FormatCatalogue* layouts) {
+  return convert(bytes, layouts,
+                 [](CacheDocument& document, std::string_view cache, ByteSink& sink) {
+                   return document.loadCacheBytes(cache) &&
+                          (document.decodeRecords(), document.formatCsv(sink));
+                 });
 }
 
 Converted csvToCache(std::string_view bytes, const FormatCatalogue* layouts) {
-  const Guarded csv(bytes);
-  buildCatalogue();
-  CapturingConsole console;
-  CacheDocument document(console, layouts != nullptr ? *layouts : formatCatalogue());
-  StringSink sink;
-  if (document.loadCsvBytes(csv.view) && (document.rebuildHeader(), document.formatCache(sink))) {
-    return {console.text(), sink.bytes()};
-  }
-  return {console.text(), ""};
+  return convert(bytes, layouts, [](CacheDocument& document, std::string_view csv, ByteSink& sink) {
+    return document.loadCsvBytes(csv) && (document.rebuildHeader(), document.formatCache(sink));
+  });
 }
 
 FormatCatalogue madeCatalogue(std::string_view layoutText) {
