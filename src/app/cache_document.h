@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cachefile/decoded_record.h"
+#include "cachefile/record_walk.h"
 #include "cachefile/wdb_header.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/format_definition.h"
@@ -21,6 +22,9 @@ class Console;
 // What follows the entry size in the CSV row of a record that its layout does
 // not read; the row's next cell holds the record's bytes.
 inline constexpr std::string_view kAsBytesMark = " bytes";
+// What starts the first row's seventh cell of a CSV whose layout was chosen
+// because it fits the records best; the layout's first build follows.
+inline constexpr std::string_view kLayoutMark = "layout ";
 
 // The state of one conversion. Each step of a direction is an operation on
 // it; the driver calls them in order, and each relies on what the step before
@@ -59,6 +63,9 @@ struct CacheDocument {
 
   // The layout of the input; points into the catalogue, which outlives us.
   const FormatDefinition* definition = nullptr;
+  // Whether that is not the layout that the build picks, but the one that
+  // fits the records best; the CSV then names it.
+  bool layoutByFit = false;
   // The cache file's bytes after its header; they lie in `input`, or for
   // loadCacheBytes() in the bytes given.
   std::string_view body;
@@ -78,6 +85,11 @@ struct CacheDocument {
 
  private:
   bool acceptHeader(std::string_view firstBytes);
+  void refuseAfterHeader(std::string_view message);
+  // The layout that a mark, a cell that starts with kLayoutMark, names; or
+  // nullptr.
+  const FormatDefinition* layoutOfMark(std::string_view mark,
+                                       const std::array<char, 4>& signature) const;
   // Takes the layout for the whole file, now that its records can be seen.
   void chooseLayout(std::string_view fileBytes);
   // The general walk of records: every layout, records kept as bytes among
@@ -87,6 +99,9 @@ struct CacheDocument {
   // The layout that reads records as bytes, where the build has none of its
   // own and its file may need it.
   const FormatDefinition* asBytes_ = nullptr;
+  // The records as the chosen layout of a build's own reads them, for
+  // decodeRecords().
+  RecordWalk framedWalk_;
   // Whether the input was read whole; a file too large for memory says so.
   bool acceptRead(ReadStatus status);
 };

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/cache_document.h"
+#include "cachefile/record_walk.h"
 #include "catalogue/catalogue.h"
 #include "io/console.h"
 #include "io/file_io.h"
@@ -16,24 +17,6 @@ constexpr std::uint32_t kNoFieldCountFrom = 1016;
 
 // A text field is read as its 32-bit offset into the body.
 constexpr std::uint64_t kMaxBodySize = std::numeric_limits<std::uint32_t>::max();
-
-// Whether records of 4-byte keys, each followed by its entry size and that
-// many bytes, run from the body's start to an end marker that ends the file.
-bool framesAsBytes(std::string_view body) {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(body.data());
-  std::size_t at = 0;
-  while (body.size() - at >= 8) {
-    const std::uint32_t entrySize = decodeFixed32(bytes + at + 4);
-    if (decodeFixed32(bytes + at) == 0) {
-      return entrySize == 0 && body.size() - at == 8;
-    }
-    if (entrySize > body.size() - at - 8) {
-      return false;
-    }
-    at += 8 + entrySize;
-  }
-  return false;
-}
 
 }  // namespace
 
@@ -50,26 +33,63 @@ bool CacheDocument::acceptHeader(std::string_view firstBytes) {
     return false;
   }
   if (firstBytes.size() < definition->headerSize()) {
-    console.print("The file is too short to hold a WDB header.\n");
+    refuseAfterHeader("The file is too short to hold a WDB header.\n");
     return false;
   }
   return true;
 }
 
-// A file of a build with no layout of its own, from 9506 on, whose records
-// frame as the client writes them, is read as bytes: nothing of it is lost.
-// Otherwise the built-in layout reads it, with a warning when the header
-// suggests another field count.
+// The build's layout line still comes first when the file is refused after
+// its header was taken.
+void CacheDocument::refuseAfterHeader(std::string_view message) {
+  if (definition->framed()) {
+    console.print(definition->buildsLine(false));
+  }
+  console.print(message);
+}
+
+// A cache from build 9506 on whose records frame as the client writes them
+// is read by the layout of that cache file under which the most records fit,
+// its build's own where that fits as well as any; where the build has none
+// of its own and no layout fits a record, the records are kept as bytes:
+// nothing of it is lost. Otherwise the build's own layout reads it, or the
+// built-in one, with a warning when the header suggests another field count.
 void CacheDocument::chooseLayout(std::string_view fileBytes) {
-  if (asBytes_ != nullptr &&
-      (definition == asBytes_ ||
-       (fileBytes.size() >= kLongHeaderSize && framesAsBytes(fileBytes.substr(kLongHeaderSize))))) {
-    definition = asBytes_;
+  const FormatDefinition* const ofBuild =
+      definition != asBytes_ && definition->framed() ? definition : nullptr;
+  const std::string_view longBody = fileBytes.substr(std::min(kLongHeaderSize, fileBytes.size()));
+  const bool frames =
+      fileBytes.size() >= kLongHeaderSize &&
+      (ofBuild != nullptr ? ofBuild->longHeader() &&
+                                framedRecordCount(longBody, ofBuild->keyBytes, ofBuild->sizeBias)
+                          : asBytes_ != nullptr && framedRecordCount(longBody, 4, 0));
+  layoutByFit = false;
+  bool walked = false;
+  if (frames) {
+    const std::vector<const FormatDefinition*> candidates =
+        catalogue.candidates(fourChars(header.signature), header.headerWord1);
+    LayoutFit fit = bestFit(candidates, longBody);
+    if (fit.layout != nullptr && (ofBuild != nullptr || fit.walk.fits() > 0)) {
+      layoutByFit = fit.layout != ofBuild;
+      definition = fit.layout;
+      framedWalk_ = std::move(fit.walk);
+      walked = true;
+    } else {
+      definition = asBytes_;
+    }
+  }
+  if (definition == asBytes_) {
     console.print("No layout of client build " + std::to_string(header.headerWord1) +
                   "; records are written as bytes.\n");
+  } else if (definition->framed()) {
+    console.print(definition->buildsLine(layoutByFit));
   }
+  body = fileBytes.substr(std::min(definition->headerSize(), fileBytes.size()));
   if (definition->headerSize() == kHeaderSize) {
     header.headerWord5 = 0;  // those were the body's first bytes
+  }
+  if (definition->framed() && !walked) {
+    framedWalk_ = *walkFramedRecords(*definition, body);
   }
   // In the files of a build with layouts of its own, recordBytes is the size
   // of the client's record in memory, not a field count; there each record's
@@ -91,11 +111,10 @@ bool CacheDocument::loadCacheBytes(std::string_view fileBytes) {
     return false;
   }
   if (fileBytes.size() - definition->headerSize() > kMaxBodySize) {
-    console.print(kTooLargeMessage);
+    refuseAfterHeader(kTooLargeMessage);
     return false;
   }
   chooseLayout(fileBytes);
-  body = fileBytes.substr(definition->headerSize());
   return true;
 }
 
@@ -117,18 +136,20 @@ bool CacheDocument::loadCache(const std::string& path) {
   const std::size_t headerSize = definition->headerSize();
   const std::optional<std::uint64_t> size = file->size();
   if (!size || *size < headerSize) {
+    refuseAfterHeader("");
     return false;
   }
   if (*size - headerSize > kMaxBodySize) {
-    console.print(kTooLargeMessage);
+    refuseAfterHeader(kTooLargeMessage);
     return false;
   }
-  if (!acceptRead(file->readAll(input))) {
+  const ReadStatus read = file->readAll(input);
+  if (read != ReadStatus::kOk) {
+    refuseAfterHeader(read == ReadStatus::kTooLarge ? kTooLargeMessage : "");
     return false;
   }
-  chooseLayout(input.view());
   // The file may have shrunk since its header was read.
-  body = input.view().substr(std::min(definition->headerSize(), input.view().size()));
+  chooseLayout(input.view());
   return true;
 }
 

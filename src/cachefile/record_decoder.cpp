@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/cache_document.h"
+#include "cachefile/record_walk.h"
 #include "cachefile/shaped_record.h"
 #include "io/byte_scan.h"
 #include "io/console.h"
@@ -99,15 +100,94 @@ bool allZero(const unsigned char* bytes, std::size_t count) {
 
 }  // namespace
 
-// Walks the body record by record and counts the records that formatCsv()
-// then reads; nothing is ever read past the body. The walk ends at the
-// record limit, or:
-// - for a build's own layouts, at a key of zero, or at a record whose entry
-//   size runs past the body; a record whose fields do not take exactly its
-//   entry size is kept as bytes;
-// - for the built-in layouts, at a record id of 0, an entry size below 4,
-//   fewer than 5 bytes left, or a record that the body cuts off (a field or a
-//   text that does not fit, a missing NUL).
+std::optional<RecordWalk> walkFramedRecords(const FormatDefinition& layout, std::string_view body,
+                                            std::uint32_t mostMisses) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(body.data());
+  const std::size_t size = body.size();
+  const std::size_t keyBytes = layout.keyBytes;
+  const std::uint32_t bias = layout.sizeBias;
+  const std::vector<RecordRun> runs = recordRuns(layout);
+  std::vector<FieldCell> cells;
+  ShapedRecords shaped(layout);
+  RecordWalk walk;
+  std::uint32_t lostTexts = 0;
+  while (walk.count < kMaxRecords && size - walk.end >= keyBytes + 4 &&
+         !allZero(bytes + walk.end, keyBytes)) {
+    const std::size_t fields = walk.end + keyBytes + 4;
+    const std::uint32_t entrySize = decodeFixed32(bytes + fields - 4);
+    if (entrySize < bias || entrySize - bias > size - fields) {
+      break;
+    }
+    const std::size_t end = fields + (entrySize - bias);
+    const bool fits = layout.flat
+                          ? fieldsEnd(body, fields, end, runs, lostTexts) == end
+                          : shaped.read(body.substr(fields, end - fields), cells, lostTexts);
+    if (fits) {
+      walk.lostTexts += lostTexts;
+    } else if (walk.asBytes.size() == mostMisses) {
+      return std::nullopt;
+    } else {
+      walk.asBytes.push_back(walk.count);
+    }
+    walk.end = end;
+    ++walk.count;
+  }
+  return walk;
+}
+
+std::optional<std::uint32_t> framedRecordCount(std::string_view body, std::size_t keyBytes,
+                                               std::uint32_t sizeBias) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(body.data());
+  std::size_t at = 0;
+  std::uint32_t count = 0;
+  while (body.size() - at >= keyBytes + 4) {
+    const std::uint32_t entrySize = decodeFixed32(bytes + at + keyBytes);
+    if (allZero(bytes + at, keyBytes)) {
+      if (entrySize == 0 && body.size() - at == keyBytes + 4) {
+        return std::min(count, kMaxRecords);
+      }
+      return std::nullopt;
+    }
+    if (entrySize < sizeBias || entrySize - sizeBias > body.size() - at - keyBytes - 4) {
+      return std::nullopt;
+    }
+    at += keyBytes + 4 + (entrySize - sizeBias);
+    ++count;
+  }
+  return std::nullopt;
+}
+
+LayoutFit bestFit(std::span<const FormatDefinition* const> candidates, std::string_view body) {
+  LayoutFit best;
+  for (const FormatDefinition* candidate : candidates) {
+    const std::optional<std::uint32_t> records =
+        framedRecordCount(body, candidate->keyBytes, candidate->sizeBias);
+    if (!records) {
+      continue;
+    }
+    // A later candidate is only taken when more records fit it, so it may
+    // give up once that can no longer be.
+    const std::uint32_t fewest = best.layout == nullptr ? 0 : best.walk.fits() + 1;
+    if (*records < fewest) {
+      continue;
+    }
+    std::optional<RecordWalk> walk = walkFramedRecords(
+        *candidate, body, best.layout == nullptr ? UINT32_MAX : *records - fewest);
+    if (walk) {
+      best = {candidate, std::move(*walk)};
+      if (best.walk.asBytes.empty()) {
+        break;
+      }
+    }
+  }
+  return best;
+}
+
+// Counts the records that formatCsv() then reads; nothing is ever read past
+// the body. A build's own layouts were walked when the layout was chosen.
+// The built-in layouts' walk ends at the record limit, a record id of 0, an
+// entry size below 4, fewer than 5 bytes left, or a record that the body
+// cuts off (a field or a text that does not fit, a missing NUL).
 void CacheDocument::decodeRecords() {
   const auto* bytes = reinterpret_cast<const unsigned char*>(body.data());
   const std::size_t size = body.size();
@@ -116,32 +196,12 @@ void CacheDocument::decodeRecords() {
   std::uint32_t count = 0;
   std::uint32_t lostTexts = 0;
   std::uint32_t recordLostTexts = 0;
-  recordsAsBytes.clear();
   if (definition->framed()) {
-    const std::size_t keyBytes = definition->keyBytes;
-    const std::uint32_t bias = definition->sizeBias;
-    std::vector<FieldCell> cells;
-    ShapedRecords walk(*definition);
-    while (count < kMaxRecords && size - offset >= keyBytes + 4 &&
-           !allZero(bytes + offset, keyBytes)) {
-      const std::size_t fields = offset + keyBytes + 4;
-      const std::uint32_t entrySize = decodeFixed32(bytes + fields - 4);
-      if (entrySize < bias || entrySize - bias > size - fields) {
-        break;
-      }
-      const std::size_t end = fields + (entrySize - bias);
-      const std::string_view record = body.substr(fields, end - fields);
-      const bool fits = definition->flat
-                            ? fieldsEnd(body, fields, end, runs, recordLostTexts) == end
-                            : walk.read(record, cells, recordLostTexts);
-      if (fits) {
-        lostTexts += recordLostTexts;
-      } else {
-        recordsAsBytes.push_back(count);
-      }
-      offset = end;
-      ++count;
-    }
+    RecordWalk& walk = framedWalk_;
+    count = walk.count;
+    offset = walk.end;
+    lostTexts = walk.lostTexts;
+    recordsAsBytes = std::move(walk.asBytes);
   } else {
     while (offset + 4 < size && count < kMaxRecords) {
       if (decodeFixed32(bytes + offset) == 0 || size - offset < 8 ||

@@ -1,5 +1,6 @@
 #include "catalogue/format_definition.h"
 
+#include <algorithm>
 #include <string>
 
 #include "io/console.h"
@@ -19,6 +20,14 @@ void FormatDefinition::addField(FieldType type, std::string_view name) {
   fieldNames[nextField] = name;
   ++nextField;
   ++fieldCount;
+}
+
+std::string FormatDefinition::buildsLine(bool byFit) const {
+  std::string line = clientBuild == lastBuild
+                         ? "Layout of client build " + std::to_string(clientBuild)
+                         : "Layout of client builds " + std::to_string(clientBuild) + " to " +
+                               std::to_string(lastBuild);
+  return line + (byFit ? ", the one that fits these records best.\n" : ".\n");
 }
 
 void FormatDefinition::startLayout(std::string_view cacheFileName, std::string_view fourChars,
@@ -59,16 +68,36 @@ FormatCatalogue::Match FormatCatalogue::findBySignature(const std::array<char, 4
   if (named != nullptr) {
     console.print("Signature matches " + named->fileName + "\n");
   }
-  if (ofBuild == nullptr) {
-    return match;
-  }
-  if (ofBuild->ofOneBuild()) {
-    console.print("Layout of client build " + std::to_string(build) + ".\n");
-  } else {
-    console.print("Layout of client builds " + std::to_string(ofBuild->clientBuild) + " to " +
-                  std::to_string(ofBuild->lastBuild) + ".\n");
-  }
   return match;
+}
+
+std::vector<const FormatDefinition*> FormatCatalogue::candidates(const std::array<char, 4>& key,
+                                                                 std::uint32_t build) const {
+  std::vector<const FormatDefinition*> found;
+  for (const FormatDefinition& definition : definitions_) {
+    if (definition.signature == key && definition.longHeader()) {
+      found.push_back(&definition);
+    }
+  }
+  const auto distance = [build](const FormatDefinition* d) {
+    return build < d->clientBuild ? d->clientBuild - build : build - std::min(build, d->lastBuild);
+  };
+  std::stable_sort(found.begin(), found.end(),
+                   [&](const FormatDefinition* a, const FormatDefinition* b) {
+                     return distance(a) < distance(b);
+                   });
+  return found;
+}
+
+const FormatDefinition* FormatCatalogue::findByFirstBuild(const std::array<char, 4>& key,
+                                                          std::uint32_t firstBuild) const {
+  for (const FormatDefinition& definition : definitions_) {
+    if (definition.signature == key && definition.longHeader() &&
+        definition.clientBuild == firstBuild) {
+      return &definition;
+    }
+  }
+  return nullptr;
 }
 
 }  // namespace cachesift

@@ -102,9 +102,12 @@ struct FormatDefinition {
                    std::uint32_t build = 0);
 
   bool framed() const { return clientBuild != 0; }
-  bool ofOneBuild() const { return clientBuild == lastBuild; }
   // The client's header grew a sixth word in build 9506.
-  std::size_t headerSize() const { return clientBuild >= 9506 ? 24 : 20; }
+  bool longHeader() const { return clientBuild >= 9506; }
+  std::size_t headerSize() const { return longHeader() ? 24 : 20; }
+  // The console line that says which builds this layout is of, and whether
+  // it was chosen because it fits the records best rather than by the build.
+  std::string buildsLine(bool byFit) const;
 };
 
 // The ordered list of all known layouts.
@@ -119,13 +122,23 @@ class FormatCatalogue {
   // and its client build: `layout` is that build's own where it has one, else
   // the built-in one; `asBytes`, where the build has none of its own and is
   // 9506 or later, reads records as bytes. Prints "Signature matches <file
-  // name>" when either is found, and for a build's own layout which build.
+  // name>" when either is found.
   struct Match {
     const FormatDefinition* layout = nullptr;
     const FormatDefinition* asBytes = nullptr;
   };
   Match findBySignature(const std::array<char, 4>& key, std::uint32_t build,
                         Console& console) const;
+
+  // The layouts of a cache file that may read the records of a build from
+  // 9506 on, most wanted first: the build's own, then every other layout of
+  // that file with a 24-byte header, nearest build first (on a tie, the
+  // earlier).
+  std::vector<const FormatDefinition*> candidates(const std::array<char, 4>& key,
+                                                  std::uint32_t build) const;
+  // The candidate whose builds start at `firstBuild`, or nullptr.
+  const FormatDefinition* findByFirstBuild(const std::array<char, 4>& key,
+                                           std::uint32_t firstBuild) const;
 
  private:
   std::vector<FormatDefinition> definitions_;

@@ -1,5 +1,6 @@
 #include "csv/csv_reader.h"
 
+#include <charconv>
 #include <cstring>
 #include <string>
 
@@ -17,7 +18,27 @@ constexpr char kEndOfFile = 0x1A;
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::string_view kNoLayoutMessage = "Header does not match any known WDB file.\n";
 
+// Whether a cell is a decimal number as the tool writes a header word.
+bool isNumber(std::string_view cell) {
+  if (cell.starts_with('-')) {
+    cell.remove_prefix(1);
+  }
+  return !cell.empty() && cell.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
 }  // namespace
+
+const FormatDefinition* CacheDocument::layoutOfMark(std::string_view mark,
+                                                    const std::array<char, 4>& signature) const {
+  const std::string_view number = mark.substr(kLayoutMark.size());
+  std::uint32_t firstBuild = 0;
+  const auto [end, error] =
+      std::from_chars(number.data(), number.data() + number.size(), firstBuild);
+  if (error != std::errc() || end != number.data() + number.size()) {
+    return nullptr;
+  }
+  return catalogue.findByFirstBuild(signature, firstBuild);
+}
 
 CsvRows splitCsvRows(std::string_view file) {
   file = file.substr(0, file.find(kEndOfFile));
@@ -58,17 +79,33 @@ bool CacheDocument::loadCsvBytes(std::string_view fileBytes) {
     first.dropCell0Prefix(kByteOrderMark.size());
   }
   // The signature and the client build name the layout, as in a cache's
-  // header. A build with no layout of its own, from 9506 on, was read as
+  // header, unless the seventh cell names by kLayoutMark the layout that
+  // fitted the cache's records best. A build with no layout of its own, from 9506 on, was read as
   // bytes when the header's sixth word stands in the first row.
   const std::uint32_t key = wordFromChars(first.cell(0));
   const std::uint32_t build = textToInteger(first.cell(1));
   const FormatCatalogue::Match match = catalogue.findBySignature(fourChars(key), build, console);
-  if (match.asBytes != nullptr && (match.layout == nullptr || !first.cell(5).empty())) {
+  const std::string mark = first.cell(6);
+  if (match.layout == nullptr && match.asBytes == nullptr) {
+    definition = nullptr;
+  } else if (build >= 9506 && mark.starts_with(kLayoutMark)) {
+    definition = layoutOfMark(mark, fourChars(key));
+    if (definition == nullptr) {
+      rows.push_back(std::move(first));
+      console.print("The layout that the first row names is no layout of " +
+                    (match.layout != nullptr ? match.layout : match.asBytes)->fileName + ".\n");
+      return false;
+    }
+    layoutByFit = definition != match.layout;
+  } else if (match.asBytes != nullptr && isNumber(first.cell(5))) {
     definition = match.asBytes;
     console.print("No layout of client build " + std::to_string(build) +
                   "; records are written as bytes.\n");
   } else {
     definition = match.layout;
+  }
+  if (definition != nullptr && definition != match.asBytes && definition->framed()) {
+    console.print(definition->buildsLine(layoutByFit));
   }
   if (definition == nullptr) {
     rows.push_back(std::move(first));

@@ -316,6 +316,11 @@ bool CacheDocument::formatCsv(ByteSink& sink) const {
     appendInteger(sink, static_cast<std::int32_t>(header.headerWord5));
     sink.append(',');
   }
+  if (layoutByFit) {
+    sink.append(kLayoutMark);
+    appendInteger(sink, definition->clientBuild);
+    sink.append(',');
+  }
   sink.append(kLineEnd);
 
   const std::uint32_t fieldCount = definition->fieldCount;

@@ -1,0 +1,54 @@
+#pragma once
+
+// The records of a cache body as a build's own layouts frame them, which of
+// them a layout reads, and the choice of the layout that reads the most.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "catalogue/format_definition.h"
+
+namespace cachesift {
+
+// What one layout makes of a body's records.
+struct RecordWalk {
+  std::uint32_t count = 0;  // the records framed, up to the record limit
+  // Which of them, by number, the layout does not read: their fields do not
+  // take exactly the entry size, or would not come back as they are.
+  std::vector<std::uint32_t> asBytes;
+  std::uint32_t lostTexts = 0;  // texts of the records read that hold the byte 1A
+  std::size_t end = 0;          // where the last record taken ends
+
+  std::uint32_t fits() const { return count - static_cast<std::uint32_t>(asBytes.size()); }
+};
+
+// Walks the records by `layout`'s framing (its key width and size bias) from
+// the body's start: each is its key, its entry size and that many bytes.
+// The walk ends at a key of zero, at a record whose entry size runs past the
+// body, or at the record limit. Gives nothing once more than `mostMisses`
+// records do not fit, as a layout that cannot be chosen any more.
+std::optional<RecordWalk> walkFramedRecords(const FormatDefinition& layout, std::string_view body,
+                                            std::uint32_t mostMisses = UINT32_MAX);
+
+// How many records (up to the record limit) the body holds when framed with
+// keys of `keyBytes` and entry sizes that count `sizeBias` bytes more than
+// follow them, running to an end marker (a zero key and entry size) that
+// ends the body; nothing when they do not frame so.
+std::optional<std::uint32_t> framedRecordCount(std::string_view body, std::size_t keyBytes,
+                                               std::uint32_t sizeBias);
+
+// Of `candidates`, most wanted first, the one under which the most records
+// of the body fit (on a tie, the earlier), with its walk; candidates whose
+// framing does not frame the body are passed over. Stops at the first one
+// that every record fits.
+struct LayoutFit {
+  const FormatDefinition* layout = nullptr;
+  RecordWalk walk;
+};
+LayoutFit bestFit(std::span<const FormatDefinition* const> candidates, std::string_view body);
+
+}  // namespace cachesift
