@@ -158,25 +158,41 @@ std::optional<std::uint32_t> framedRecordCount(std::string_view body, std::size_
 }
 
 LayoutFit bestFit(std::span<const FormatDefinition* const> candidates, std::string_view body) {
+  // The others are walked in the order of how many of the records in the
+  // body's first bytes fit them, so that the one chosen is mostly walked
+  // before the rest, which then give up at their first record that does not
+  // fit. The choice is the same in any order.
+  constexpr std::size_t kProbeBytes = 65536;
+  if (candidates.empty()) {
+    return {};
+  }
+  std::vector<std::pair<std::uint32_t, std::size_t>> order;  // fits of the probe, candidate
+  for (std::size_t i = 1; i < candidates.size(); ++i) {
+    const auto probe = walkFramedRecords(*candidates[i], body.substr(0, kProbeBytes));
+    order.emplace_back(probe->fits(), i);
+  }
+  std::stable_sort(order.begin(), order.end(),
+                   [](const auto& a, const auto& b) { return a.first > b.first; });
+  order.insert(order.begin(), {0, 0});
   LayoutFit best;
-  for (const FormatDefinition* candidate : candidates) {
+  std::size_t bestIndex = 0;
+  for (const auto& [probed, i] : order) {
     const std::optional<std::uint32_t> records =
-        framedRecordCount(body, candidate->keyBytes, candidate->sizeBias);
-    if (!records) {
-      continue;
-    }
-    // A later candidate is only taken when more records fit it, so it may
-    // give up once that can no longer be.
-    const std::uint32_t fewest = best.layout == nullptr ? 0 : best.walk.fits() + 1;
-    if (*records < fewest) {
+        framedRecordCount(body, candidates[i]->keyBytes, candidates[i]->sizeBias);
+    // More records must fit a candidate than the best so far, or as many
+    // when it is more wanted; it gives up once that can no longer be.
+    const std::uint32_t fewest =
+        best.layout == nullptr ? 0 : best.walk.fits() + (i < bestIndex ? 0 : 1);
+    if (!records || *records < fewest) {
       continue;
     }
     std::optional<RecordWalk> walk = walkFramedRecords(
-        *candidate, body, best.layout == nullptr ? UINT32_MAX : *records - fewest);
+        *candidates[i], body, best.layout == nullptr ? UINT32_MAX : *records - fewest);
     if (walk) {
-      best = {candidate, std::move(*walk)};
-      if (best.walk.asBytes.empty()) {
-        break;
+      best = {candidates[i], std::move(*walk)};
+      bestIndex = i;
+      if (i == 0 && best.walk.asBytes.empty()) {
+        break;  // the most wanted fits every record: no other is tried
       }
     }
   }

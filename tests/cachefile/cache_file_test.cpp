@@ -282,5 +282,80 @@ TEST(FramedRecords, ABuildOfNoLayoutKeepsItsRecordsAsBytes) {
             "0 records loaded.\n");
 }
 
+// Item names of three layouts, whose records are 1, 2 and 4 bytes, and of
+// the built-in one.
+FormatCatalogue threeLayouts() {
+  const std::string f = "cache itemnamecache.wdb BDNW\nu32 ItemID\nu32 Entry Size\n";
+  const std::string a = "builds 20000 to 20999\n" + f + "u8 A\n",
+                    b = "builds 30000\n" + f + "u16 B\n",
+                    c = "builds 40000 to 40999\n" + f + "u32 C\n",
+                    d = "builds other\n" + f + "text N\nu32 S\n";
+  const LayoutFileText files[] = {{"a", a}, {"b", b}, {"c", c}, {"d", d}};
+  FormatCatalogue catalogue;
+  EXPECT_EQ(fillCatalogue(catalogue, files), "");
+  return catalogue;
+}
+
+// The build's own layout first; where a record does not fit it, the layout
+// under which the most records fit, on a tie the build's own, then the
+// nearest build's; where none fits a record, as before.
+TEST(FramedRecords, TheLayoutThatFitsTheRecordsBest) {
+  const FormatCatalogue catalogue = threeLayouts();
+  const std::string r1 = word(5) + word(1) + "a", r2 = word(6) + word(2) + "ab",
+                    r4 = word(7) + word(4) + "abcd", r8 = word(8) + word(8) + "abcdefgh";
+  const std::string fit = ", the one that fits these records best.\n";
+  // The build, its records, the layout line, the records kept as bytes.
+  const std::tuple<std::uint32_t, std::string, std::string, int> cases[] = {
+      {20500, r1 + r1, "builds 20000 to 20999.\n", 0},
+      {20500, r2 + r1 + r2, "build 30000" + fit, 1},
+      {20500, r1 + r2, "builds 20000 to 20999.\n", 1},
+      {20500, r8, "builds 20000 to 20999.\n", 1},
+      {35000, r4 + r4, "builds 40000 to 40999" + fit, 0},
+      {35000, r2 + r4, "build 30000" + fit, 1},
+      {60000, r2 + r4, "builds 40000 to 40999" + fit, 1},
+      {60000, r8, "", 0}};
+  for (const auto& [build, records, line, asBytes] : cases) {
+    const std::string cache = header("BDNW", build, "enUS", 0, 1) + word(0) + records + kEndMarker;
+    const Converted csv = cacheToCsv(cache, &catalogue);
+    EXPECT_EQ(csv.console, kNameMatch +
+                               (line.empty() ? "No layout of client build 60000; records are "
+                                               "written as bytes.\n"
+                                             : "Layout of client " + line) +
+                               std::to_string(records.size() / 9) + " records loaded.\n" +
+                               (asBytes != 0 ? kAsBytes : ""))
+        << build << " " << records.size();
+    EXPECT_EQ(csvToCache(csv.file, &catalogue).file, cache) << csv.file;
+  }
+  EXPECT_TRUE(
+      cacheToCsv(header("BDNW", 20500, "enUS", 0, 1) + word(0) + r2 + kEndMarker, &catalogue)
+          .file.starts_with("BDNW,20500,enUS,0,1,0,layout 30000,\r\nItemID,Entry Size,B,"));
+  // Records that do not frame keep to the build's layout.
+  EXPECT_EQ(cacheToCsv(header("BDNW", 20500, "enUS", 0, 1) + word(0) + r2 + "x", &catalogue)
+                .console.substr(kNameMatch.size(), 23),
+            "Layout of client builds");
+}
+
+// The way back takes the layout that the first row's seventh cell names, or
+// refuses it; only a sixth cell that is a number reads records as bytes.
+TEST(FramedRecords, TheFirstRowNamesTheLayout) {
+  const FormatCatalogue catalogue = threeLayouts();
+  const std::string start = "BDNW,20500,enUS,0,1,0,";
+  const std::pair<std::string, std::string> cases[] = {
+      {start + "layout 30000\n\n6,9,25185\n", "Layout of client build 30000, the one that fits"},
+      {start + "layout 20000,\n\n6,9,97\n", "Layout of client builds 20000 to 20999.\n"},
+      {"BDNW,60000,enUS,0,1,-1,layouts 1\n", "No layout of client build 60000;"},
+      {"BDNW,60000,enUS,0,1,x,\n", "1 records loaded.\n"},
+      {"BDNW,4294967291,frFR,8,0,\rItemID,Size,\n", "1 records loaded.\n"},
+      {start + "layout 20001\n", "The layout that the first row names is no layout of"},
+      {start + "layout 30000x\n", "The layout that the first row names is no layout of"}};
+  for (const auto& [csv, line] : cases) {
+    const std::string console = csvToCache(csv, &catalogue).console;
+    EXPECT_EQ(console.substr(kNameMatch.size(), line.size()), line) << csv;
+  }
+  EXPECT_EQ(csvToCache(start + "layout 30000\n\n6,9,25185\n", &catalogue).file,
+            header("BDNW", 20500, "enUS", 0, 1) + word(0) + word(6) + word(2) + "ab" + kEndMarker);
+  EXPECT_EQ(csvToCache(start + "layout 20001\n", &catalogue).file, "");
+}
+
 }  // namespace
 }  // namespace cachesift::testing
