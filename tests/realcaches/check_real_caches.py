@@ -51,7 +51,7 @@ def check(tool, original, work):
     cache = os.path.join(work, name)
     shutil.copyfile(original, cache)
     console = run(tool, cache)
-    layout = re.fullmatch(rf'Signature matches {name}\n(Layout of client builds? [0-9 to]+\.|No layout'
+    layout = re.fullmatch(rf'Signature matches {name}\n(Layout of client builds? [0-9 to]+(, the one that fits these records best)?\.|No layout'
                           rf' of client build {build}; records are written as bytes\.)\n{len(records)} records loaded\.\n', console)
     problems = [] if layout else [f'console {console!r}, for {len(records)} records']
     kind = 'bytes' if console.count('No layout') else 'layout'

@@ -8,8 +8,9 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" && mkdir in kept built-in && "$make_samples" . spreadsheet >/dev/null &&
   mv ./*.wdb built-in/ || exit 1
-# Records kept as bytes: a quest cache of a build that no layout covers, and a
-# creature record whose first text runs into the next field.
+# A quest cache of a build that no layout covers, read by the one that fits (its CSV names it);
+# records kept as bytes: an item cache that no layout fits, and a creature record whose first
+# text runs into the next field.
 python3 - <<'EOF' || exit 1
 quests = bytearray(open('build-12340/questcache.wdb', 'rb').read())
 quests[4:8] = (60000).to_bytes(4, 'little')
@@ -17,6 +18,7 @@ creatures = bytearray(open('build-12340/creaturecache.wdb', 'rb').read())
 creatures[creatures.index(0, 32)] = ord('x')
 open('kept/questcache.wdb', 'wb').write(quests)
 open('kept/creaturecache.wdb', 'wb').write(creatures)
+open('kept/itemcache.wdb', 'wb').write(b'BDIW' + quests[4:24] + bytes([5, 0, 0, 0, 3, 0, 0, 0]) + b'a"c' + bytes(8))
 EOF
 folders=(built-in build-* kept)
 # Every CSV goes through Calc at once, named after its folder.
@@ -51,7 +53,8 @@ for formats in "" "$every_column_text"; do
   check [ "$(cd "$out" && "$tool" other.csv | tail -n 2)" = $'Header does not match any known WDB file.\nThere was an error loading the CSV.' ]
   check [ "$(ls "$out" | wc -l)" = $((${#folders[@]} + 1)) ]
 done
-grep -q '^[0-9]*,[0-9]* bytes,"' in/kept_questcache.wdb.csv && grep -q ' bytes,"' in/kept_creaturecache.wdb.csv
+grep -q '^[0-9]*,[0-9]* bytes,"' in/kept_itemcache.wdb.csv && grep -q ' bytes,"' in/kept_creaturecache.wdb.csv &&
+  grep -q '^TSQW,60000,.*,layout 12340,' in/kept_questcache.wdb.csv
 check [ $? = 0 ]
 
 # A text and a number of the first record, edited in a saved file, change just those two fields.
