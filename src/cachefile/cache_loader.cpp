@@ -74,7 +74,7 @@ void CacheDocument::chooseLayout(std::string_view fileBytes) {
       definition = fit.layout;
       framedWalk_ = std::move(fit.walk);
       walked = true;
-    } else {
+    } else if (ofBuild == nullptr) {
       definition = asBytes_;
     }
   }

@@ -158,43 +158,46 @@ std::optional<std::uint32_t> framedRecordCount(std::string_view body, std::size_
 }
 
 LayoutFit bestFit(std::span<const FormatDefinition* const> candidates, std::string_view body) {
+  LayoutFit best;
+  std::size_t bestIndex = 0;
+  // More records must fit a candidate than the best so far, or as many when
+  // it is more wanted; its walk gives up once that can no longer be.
+  const auto tryCandidate = [&](std::size_t i) {
+    const FormatDefinition& layout = *candidates[i];
+    const std::optional<std::uint32_t> records =
+        framedRecordCount(body, layout.keyBytes, layout.sizeBias);
+    const std::uint32_t fewest =
+        best.layout == nullptr ? 0 : best.walk.fits() + (i < bestIndex ? 0 : 1);
+    if (!records || *records < fewest) {
+      return;
+    }
+    std::optional<RecordWalk> walk =
+        walkFramedRecords(layout, body, best.layout == nullptr ? UINT32_MAX : *records - fewest);
+    if (walk) {
+      best = {&layout, std::move(*walk)};
+      bestIndex = i;
+    }
+  };
+  if (candidates.empty()) {
+    return best;
+  }
+  tryCandidate(0);
+  if (best.layout != nullptr && best.walk.asBytes.empty()) {
+    return best;
+  }
   // The others are walked in the order of how many of the records in the
   // body's first bytes fit them, so that the one chosen is mostly walked
   // before the rest, which then give up at their first record that does not
   // fit. The choice is the same in any order.
   constexpr std::size_t kProbeBytes = 65536;
-  if (candidates.empty()) {
-    return {};
-  }
   std::vector<std::pair<std::uint32_t, std::size_t>> order;  // fits of the probe, candidate
   for (std::size_t i = 1; i < candidates.size(); ++i) {
-    const auto probe = walkFramedRecords(*candidates[i], body.substr(0, kProbeBytes));
-    order.emplace_back(probe->fits(), i);
+    order.emplace_back(walkFramedRecords(*candidates[i], body.substr(0, kProbeBytes))->fits(), i);
   }
   std::stable_sort(order.begin(), order.end(),
                    [](const auto& a, const auto& b) { return a.first > b.first; });
-  order.insert(order.begin(), {0, 0});
-  LayoutFit best;
-  std::size_t bestIndex = 0;
   for (const auto& [probed, i] : order) {
-    const std::optional<std::uint32_t> records =
-        framedRecordCount(body, candidates[i]->keyBytes, candidates[i]->sizeBias);
-    // More records must fit a candidate than the best so far, or as many
-    // when it is more wanted; it gives up once that can no longer be.
-    const std::uint32_t fewest =
-        best.layout == nullptr ? 0 : best.walk.fits() + (i < bestIndex ? 0 : 1);
-    if (!records || *records < fewest) {
-      continue;
-    }
-    std::optional<RecordWalk> walk = walkFramedRecords(
-        *candidates[i], body, best.layout == nullptr ? UINT32_MAX : *records - fewest);
-    if (walk) {
-      best = {candidates[i], std::move(*walk)};
-      bestIndex = i;
-      if (i == 0 && best.walk.asBytes.empty()) {
-        break;  // the most wanted fits every record: no other is tried
-      }
-    }
+    tryCandidate(i);
   }
   return best;
 }

@@ -43,8 +43,8 @@ std::optional<std::uint32_t> framedRecordCount(std::string_view body, std::size_
 
 // Of `candidates`, most wanted first, the one under which the most records
 // of the body fit (on a tie, the earlier), with its walk; candidates whose
-// framing does not frame the body are passed over. Stops at the first one
-// that every record fits.
+// framing does not frame the body are passed over. When every record fits
+// the first, no other is tried.
 struct LayoutFit {
   const FormatDefinition* layout = nullptr;
   RecordWalk walk;
