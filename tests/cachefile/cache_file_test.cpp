@@ -269,7 +269,7 @@ TEST(FramedRecords, ABuildOfNoLayoutKeepsItsRecordsAsBytes) {
   }
   EXPECT_EQ(csvToCache("BDIW,30000,enUS,0,1,,\n").file,
             header("BDIW", 30000, "enUS", 0, 1) + kEndMarker);
-  // The petition cache is known by its framing alone.
+  // An empty petition cache of a build that has no layout of its own.
   const std::string petition = "Signature matches petitioncache.wdb\n";
   EXPECT_EQ(cacheToCsv(petitions + kEndMarker).console,
             petition + noLayout + "0 records loaded.\n");

@@ -10,7 +10,7 @@ import csv, io, os, re, shutil, struct, subprocess, sys, tempfile
 # the NPC texts of today's clients).
 NAME_COLUMNS = {'creaturecache.wdb': 'Name 1', 'gameobjectcache.wdb': 'Name 1', 'itemnamecache.wdb': 'Item Name',
                 'itemtextcache.wdb': 'Text', 'npccache.wdb': 'Text 1 Male', 'pagetextcache.wdb': 'Text',
-                'questcache.wdb': 'Title', 'wowcache.wdb': None, 'petitioncache.wdb': None}
+                'questcache.wdb': 'Title', 'wowcache.wdb': None, 'petitioncache.wdb': 'Guild Name'}
 # Today's text columns besides the one above: in every record each is a text of that record's
 # bytes, with no control byte but line breaks and tabs; names and titles are one line.
 TEXT_COLUMNS = {'creaturecache.wdb': r'(Alternate )?(Name \d|Title)|Cursor Name', 'pagetextcache.wdb': 'Text',
