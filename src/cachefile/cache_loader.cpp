@@ -42,7 +42,7 @@ bool CacheDocument::acceptHeader(std::string_view firstBytes) {
 // The build's layout line still comes first when the file is refused after
 // its header was taken.
 void CacheDocument::refuseAfterHeader(std::string_view message) {
-  if (definition->framed()) {
+  if (definition != asBytes_ && definition->framed()) {
     console.print(definition->buildsLine(false));
   }
   console.print(message);

@@ -27,7 +27,10 @@ TEST(CacheLoader, RefusesOrWarnsByTheHeader) {
            {header("bdnw", 0, "", 8, 0), noLayout},
            {header("WNDB", 0, "", 8, 0), noLayout},
            {"BDNW", tooShort},
-           {header("BDNW", 7, "abcd", 8, 1).substr(0, 19), tooShort}}) {
+           {header("BDNW", 7, "abcd", 8, 1).substr(0, 19), tooShort},
+           {header("NTPW", 30000, "", 8, 0),
+            "Signature matches petitioncache.wdb\nThe file is too short to hold a WDB "
+            "header.\n"}}) {
     EXPECT_EQ(cacheToCsv(file), (Converted{console, ""})) << file.size();
   }
   // The creature layout has 21 fields: recordBytes / 4 + 2 == 21 for 76 to 79,
