@@ -80,8 +80,9 @@ bool CacheDocument::loadCsvBytes(std::string_view fileBytes) {
   }
   // The signature and the client build name the layout, as in a cache's
   // header, unless the seventh cell names by kLayoutMark the layout that
-  // fitted the cache's records best. A build with no layout of its own, from 9506 on, was read as
-  // bytes when the header's sixth word stands in the first row.
+  // fitted the cache's records best. A build with no layout of its own, from
+  // 9506 on, was read as bytes when the header's sixth word stands in the
+  // first row.
   const std::uint32_t key = wordFromChars(first.cell(0));
   const std::uint32_t build = textToInteger(first.cell(1));
   const FormatCatalogue::Match match = catalogue.findBySignature(fourChars(key), build, console);
