@@ -315,6 +315,7 @@ TEST(FramedRecords, TheLayoutThatFitsTheRecordsBest) {
       {20500, r8, "builds 20000 to 20999.\n", 1},
       {35000, r4 + r4, "builds 40000 to 40999" + fit, 0},
       {35000, r2 + r4, "build 30000" + fit, 1},
+      {28000, r1 + r2, "build 30000" + fit, 1},
       {60000, r2 + r4, "builds 40000 to 40999" + fit, 1},
       {60000, r8, "", 0}};
   for (const auto& [build, records, line, asBytes] : cases) {
