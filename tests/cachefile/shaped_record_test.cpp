@@ -71,6 +71,11 @@ TEST(ShapedRecords, ATextTooLongOrCellsPastTheColumnsAreRefused) {
             (Converted{kLayout + "3 records loaded.\nThe text on line 3, column 11 is longer than "
                                  "its length field can say (7 bytes at most).\n",
                        ""}));
+  // A name's u8 length counts its zero too.
+  EXPECT_NE(csvToCache(kCsvHead + "7,55,5,0,0,0,0,0,0,,\"\",\"" + std::string(255, 'x') + "\",",
+                       &madeLayouts())
+                .console.find("column 12 is longer than its length field can say (254 bytes"),
+            std::string::npos);
   const Converted past = csvToCache(kCsvHead + "7,55," + kCells + "x,\n", &madeLayouts());
   EXPECT_EQ(past.console.substr(past.console.rfind("The")),
             "The cell on line 3, column 21 lies past the layout's 20 columns: no group holds "
@@ -92,6 +97,7 @@ TEST(ShapedRecords, CountsAndLengthsThatCellsWouldNotGiveKeepTheirBytes) {
       {bytes({0, 0, 0, 0, 0, 0xA0}), false},             // left out, but not 1
       {bytes({0, 1, 1, 0, 0, 0xA0}), false},             // left out, but not 0
       {bytes({0, 1, 0, 1, 0, 0, 0xA0}), false},          // C of its zero alone
+      {bytes({0, 1, 0, 2, 0}), false},                   // C cut off where the record ends
       {bytes({0, 1, 0, 0, 0, 0xA5}), false},             // bits left unused are not zero
       {bytes({2, 1, 0, 0, 0, 0xA0, 'a', 0, 0}), false},  // the last note empty
       {bytes({3, 1, 0, 0, 0, 0xA0, 'a', 0, 'b', 0, 'c', 0}), false}};  // three notes
