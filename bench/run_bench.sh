@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Times both conversions of a ~70,000-record item cache with the release build
 # against the I/O floor, once for the built-in layout and once for the layout
-# of client build 12340, and of a ~40 MB creature cache of client build 53262: bench/io_floor reads the same input and replaces the
+# of client build 12340: bench/io_floor reads the same input and replaces the
 # same (existing) target with as many bytes, flushed as the tool flushes them,
 # and converts nothing. The tool and the floor run alternately, RUNS times
 # each (9 by default); per direction the script prints the tool's median wall
-# time, the floor's, their ratio and the tool's peak memory. Last, bench/in_memory
-# times the conversion steps alone on the same files, without any I/O. Last of all, the
-# 53262 creature cache as another build's, whose layout is chosen by fit.
+# time, the floor's, their ratio and the tool's peak memory. Then bench/in_memory
+# times the conversion steps alone on the same files, without any I/O. The same for the real
+# creature and quest caches of build 53262 (REALCACHES, default ../shared/realcaches), their
+# records repeated to 40,000 or more. Last of all, a made 53262 creature cache as another
+# build's, whose layout is chosen by fit.
 #   bench/run_bench.sh [build dir, default build/release]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -50,14 +52,9 @@ direction() {
       n, t / 1e6, f / 1e6, t / f, kib / 1024, kib * 1024 / in_bytes, runs }'
 }
 
-# Both directions on a cache of the given client build (0: the built-in layout):
-# a cache file name and record count, by default 70,000 items.
-cache_of_build() {
-  local file=${2:-itemcache.wdb}
-  work=$top/$1
+# Both directions on the cache $work/$file, made by the caller.
+both_directions() {
   mkdir -p "$work/back"
-  echo "== $file of $([ "$1" = 0 ] && echo "the built-in layout" || echo "client build $1")"
-  "$build/bench/make_bench_cache" "$work/$file" "${3:-70000}" "$1" "$file" >/dev/null
   "$build/cachesift" "$work/$file" >/dev/null
   cp "$work/$file.csv" "$work/back/"
   "$build/cachesift" "$work/back/$file.csv" >/dev/null  # both targets exist from here on
@@ -67,6 +64,27 @@ cache_of_build() {
     "cache file written back: $(stat -c %s "$work/back/$file") bytes; load average: $(cut -d' ' -f1-3 /proc/loadavg)"
   # The inputs, as the floor has replaced the targets with zero bytes.
   "$build/bench/in_memory" "$work/$file" "$work/back/$file.csv"
+}
+
+# A made cache of the given client build (0: the built-in layout): a cache file name and record
+# count, by default 70,000 items.
+cache_of_build() {
+  file=${2:-itemcache.wdb}
+  work=$top/$1
+  mkdir -p "$work"
+  echo "== $file of $([ "$1" = 0 ] && echo "the built-in layout" || echo "client build $1")"
+  "$build/bench/make_bench_cache" "$work/$file" "${3:-70000}" "$1" "$file" >/dev/null
+  both_directions
+}
+
+# A real cache of build 53262, its records repeated to 40,000 or more.
+real_cache() {
+  file=$1
+  work=$top/real-$1
+  mkdir -p "$work"
+  echo "== $file of client build 53262, real records repeated"
+  python3 bench/grow_cache.py "$realcaches/b53262/$file" "$work/$file" 40000
+  both_directions
 }
 
 # Choosing by fit: the 53262 creature cache as its build writes it, against the same records
@@ -92,5 +110,11 @@ by_fit() {
 
 cache_of_build 0
 cache_of_build 12340
-cache_of_build 53262 creaturecache.wdb 26000
+realcaches=${REALCACHES:-../shared/realcaches}
+if [ -d "$realcaches/b53262" ]; then
+  real_cache creaturecache.wdb
+  real_cache questcache.wdb
+else
+  echo "(no $realcaches/b53262: the real caches are left out)"
+fi
 by_fit
