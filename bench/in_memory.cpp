@@ -93,8 +93,9 @@ int main(int argc, char** argv) {
   const double csvMB = static_cast<double>(csvBytes) / 1e6;
   std::printf("cache to CSV  read records %.1f ms, write %zu bytes of CSV %.1f ms: %.0f MB/s\n",
               decode, csvBytes, toCsv, csvMB / ((decode + toCsv) / 1e3));
-  std::printf("CSV to cache  split rows %.1f ms, write %zu bytes of cache %.1f ms: %.0f MB/s"
-              "  [best of %d]\n",
-              split, cacheBytes, toCache, csvMB / ((split + toCache) / 1e3), runs);
+  std::printf(
+      "CSV to cache  split rows %.1f ms, write %zu bytes of cache %.1f ms: %.0f MB/s"
+      "  [best of %d]\n",
+      split, cacheBytes, toCache, csvMB / ((split + toCache) / 1e3), runs);
   return 0;
 }

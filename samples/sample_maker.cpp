@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "cachefile/coding.h"
-#include "cachefile/shaped_record.h"
+#include "cachefile/record_engine.h"
 #include "cachefile/wdb_header.h"
 
 namespace cachesift::samples {
@@ -102,36 +102,76 @@ class Maker {
   const Texts texts_;
 };
 
-// The cells of a record of a layout that is not flat, written by its layout:
-// each counted group's elements present or absent at random. A text too long
-// for its length field is made empty.
-std::string shapedFields(const FormatDefinition& definition, Maker& maker) {
-  std::vector<std::string> cells(definition.fieldCount - 2);
-  for (std::size_t k = 0; k < cells.size(); ++k) {
-    const FieldType type = definition.fieldTypes[k + 2];
+// Whether a layout's records are made field by field, rather than from cells:
+// those of only u8, u32, i32, f32, zero-terminated texts, a hexadecimal rest
+// and fixed repeats of them.
+bool madeByField(const FormatDefinition& definition) {
+  return std::all_of(definition.nodes.begin() + FormatDefinition::kFirstFieldNode,
+                     definition.nodes.end(), [](const LayoutNode& node) {
+                       switch (node.kind) {
+                         case FieldKind::kU8:
+                         case FieldKind::kU32:
+                         case FieldKind::kI32:
+                         case FieldKind::kF32:
+                         case FieldKind::kText:
+                         case FieldKind::kHexRest:
+                           return node.user < 0;
+                         case FieldKind::kRepeat:
+                           return node.ref < 0;
+                         default:
+                           return false;
+                       }
+                     });
+}
+
+// The cells of any other record, written by its layout: each counted group's
+// elements present or absent at random. A text too long for its length
+// field, or a cell that a condition leaves out, is made empty.
+std::string fieldsFromCells(const FormatDefinition& definition, Maker& maker) {
+  std::vector<std::string> cells(definition.columns.size());
+  for (std::size_t k = 2; k < cells.size(); ++k) {
     if (maker.below(4) == 0) {
       continue;  // empty: 0, an empty text, or an absent element
     }
-    if (type & FT_HEX) {
-      for (std::uint32_t length = maker.below(12); length > 0; --length) {
-        cells[k] += "0123456789ABCDEF"[maker.below(16)];
-        cells[k] += "0123456789ABCDEF"[maker.below(16)];
-      }
-    } else if (type & FT_STRING) {
-      cells[k] = maker.text();
-    } else if (type & FT_FLOAT) {
-      cells[k] = std::to_string(maker.decimal());
-    } else {
-      cells[k] = std::to_string((type & FT_SIGNED) ? static_cast<std::int32_t>(maker.number())
-                                                   : maker.number());
+    switch (definition.columns[k].kind) {
+      case FieldKind::kHex:
+      case FieldKind::kHexRest:
+        for (std::uint32_t length = maker.below(12); length > 0; --length) {
+          cells[k] += "0123456789ABCDEF"[maker.below(16)];
+          cells[k] += "0123456789ABCDEF"[maker.below(16)];
+        }
+        break;
+      case FieldKind::kText:
+      case FieldKind::kSizedText:
+      case FieldKind::kSizedTextZ:
+      case FieldKind::kSizedTextZ0:
+        cells[k] = maker.text();
+        break;
+      case FieldKind::kF32:
+      case FieldKind::kF64:
+        cells[k] = std::to_string(maker.decimal());
+        break;
+      case FieldKind::kI8:
+      case FieldKind::kI16:
+      case FieldKind::kI32:
+      case FieldKind::kI64:
+        cells[k] = std::to_string(static_cast<std::int32_t>(maker.number()));
+        break;
+      default:
+        cells[k] = std::to_string(maker.number());
     }
   }
   std::string fields;
-  ShapedRecordError error;
-  ShapedRecords walk(definition);
-  while (!walk.write(std::vector<std::string_view>(cells.begin(), cells.end()), fields, error)) {
+  RowFault fault;
+  RecordEngine engine(definition);
+  std::vector<CellText> texts;
+  for (const std::string& cell : cells) {
+    texts.push_back({cell, false});
+  }
+  while (!engine.write(texts, fields, fault)) {
     fields.clear();
-    cells[error.column].clear();
+    cells[fault.column].clear();
+    texts[fault.column] = {};
   }
   return fields;
 }
@@ -164,7 +204,7 @@ std::string makeCache(const FormatDefinition& definition, std::uint32_t recordCo
   header.signature = wordFromChars(std::string_view(definition.signature.data(), 4));
   header.headerWord1 = definition.framed() ? definition.clientBuild : kBuiltInLayoutsBuild;
   header.headerTag = wordFromChars("enUS");
-  header.recordBytes = (definition.fieldCount - 2) * 4;
+  header.recordBytes = static_cast<std::uint32_t>(definition.columns.size() - 2) * 4;
   header.headerWord4 = 4;
   header.headerWord5 = 257;
   const auto headerBytes = header.encode();
@@ -173,26 +213,31 @@ std::string makeCache(const FormatDefinition& definition, std::uint32_t recordCo
   std::uint32_t id = 0;
   for (std::uint32_t r = 0; r < recordCount; ++r) {
     id += 1 + maker.below(20);
-    std::string fields = definition.flat ? "" : shapedFields(definition, maker);
-    for (std::uint32_t k = 2; definition.flat && k < definition.fieldCount; ++k) {
-      const FieldType type = definition.fieldTypes[k];
-      if (type & FT_HEX) {
-        for (std::uint32_t length = maker.below(40); length > 0; --length) {
+    const bool byField = madeByField(definition);
+    std::string fields = byField ? "" : fieldsFromCells(definition, maker);
+    for (std::size_t k = 2; byField && k < definition.columns.size(); ++k) {
+      switch (definition.columns[k].kind) {
+        case FieldKind::kHexRest:
+          for (std::uint32_t length = maker.below(40); length > 0; --length) {
+            fields.push_back(static_cast<char>(maker.below(256)));
+          }
+          break;
+        case FieldKind::kText:
+          fields.append(maker.text());
+          fields.push_back('\0');
+          break;
+        case FieldKind::kU8:
           fields.push_back(static_cast<char>(maker.below(256)));
-        }
-      } else if (type & FT_STRING) {
-        fields.append(maker.text());
-        fields.push_back('\0');
-      } else if (type & FT_BYTE) {
-        fields.push_back(static_cast<char>(maker.below(256)));
-      } else if (type & FT_FLOAT) {
-        appendWord(fields, std::bit_cast<std::uint32_t>(maker.decimal()));
-      } else {
-        appendWord(fields, maker.number());
+          break;
+        case FieldKind::kF32:
+          appendWord(fields, std::bit_cast<std::uint32_t>(maker.decimal()));
+          break;
+        default:
+          appendWord(fields, maker.number());
       }
     }
     appendWord(out, id);  // a wider key: the id and random bytes
-    for (std::uint32_t i = 4; i < definition.keyBytes; ++i) {
+    for (std::uint32_t i = 4; i < definition.keyBytes(); ++i) {
       out.push_back(static_cast<char>(maker.below(256)));
     }
     // The built-in layouts: an entry size below 4 would end the list.
@@ -201,7 +246,7 @@ std::string makeCache(const FormatDefinition& definition, std::uint32_t recordCo
                                                    : std::max<std::size_t>(fields.size(), 4)));
     out += fields;
   }
-  out.append(definition.keyBytes + 4, '\0');
+  out.append(definition.keyBytes() + 4, '\0');
   return out;
 }
 

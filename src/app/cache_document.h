@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "cachefile/decoded_record.h"
+#include "cachefile/record_frame.h"
 #include "cachefile/record_walk.h"
 #include "cachefile/wdb_header.h"
 #include "catalogue/catalogue.h"
@@ -85,16 +85,20 @@ struct CacheDocument {
 
  private:
   bool acceptHeader(std::string_view firstBytes);
+  bool acceptBody(std::string_view fileBytes);
   void refuseAfterHeader(std::string_view message);
   // The layout that a mark, a cell that starts with kLayoutMark, names; or
   // nullptr.
   const FormatDefinition* layoutOfMark(std::string_view mark,
                                        const std::array<char, 4>& signature) const;
-  // Takes the layout for the whole file, now that its records can be seen.
-  void chooseLayout(std::string_view fileBytes);
-  // The general walk of records: every layout, records kept as bytes among
-  // them.
-  bool formatCsvRecords(ByteSink& sink) const;
+  // The layout for the whole file, now that its records can be seen; for a
+  // build's own layouts, with what it makes of the records.
+  struct LayoutChoice {
+    const FormatDefinition* layout = nullptr;
+    bool byFit = false;  // not the layout that the build picks, but the one that fits best
+    RecordWalk walk;
+  };
+  LayoutChoice chooseLayout(std::string_view fileBytes) const;
 
   // The layout that reads records as bytes, where the build has none of its
   // own and its file may need it.

@@ -25,13 +25,14 @@ constexpr std::uint64_t kMaxBodySize = std::numeric_limits<std::uint32_t>::max()
 bool CacheDocument::acceptHeader(std::string_view firstBytes) {
   header = WdbHeader::decode(firstBytes);
   const FormatCatalogue::Match match =
-      catalogue.findBySignature(fourChars(header.signature), header.headerWord1, console);
+      catalogue.findBySignature(fourChars(header.signature), header.headerWord1);
   definition = match.layout != nullptr ? match.layout : match.asBytes;
   asBytes_ = match.asBytes;
   if (definition == nullptr) {
     console.print("Header does not match any known WDB file.\n");
     return false;
   }
+  console.print("Signature matches " + definition->fileName + "\n");
   if (firstBytes.size() < definition->headerSize()) {
     refuseAfterHeader("The file is too short to hold a WDB header.\n");
     return false;
@@ -48,55 +49,37 @@ void CacheDocument::refuseAfterHeader(std::string_view message) {
   console.print(message);
 }
 
-// A cache from build 9506 on whose records frame as the client writes them
-// is read by the layout of that cache file under which the most records fit,
-// its build's own where that fits as well as any; where the build has none
-// of its own and no layout fits a record, the records are kept as bytes:
-// nothing of it is lost. Otherwise the build's own layout reads it, or the
-// built-in one, with a warning when the header suggests another field count.
-void CacheDocument::chooseLayout(std::string_view fileBytes) {
-  const FormatDefinition* const ofBuild =
-      definition != asBytes_ && definition->framed() ? definition : nullptr;
-  const std::string_view longBody = fileBytes.substr(std::min(kLongHeaderSize, fileBytes.size()));
-  const bool frames =
-      fileBytes.size() >= kLongHeaderSize &&
-      (ofBuild != nullptr ? ofBuild->longHeader() &&
-                                framedRecordCount(longBody, ofBuild->keyBytes, ofBuild->sizeBias)
-                          : asBytes_ != nullptr && framedRecordCount(longBody, 4, 0));
-  layoutByFit = false;
-  bool walked = false;
-  if (frames) {
-    const std::vector<const FormatDefinition*> candidates =
-        catalogue.candidates(fourChars(header.signature), header.headerWord1);
-    LayoutFit fit = bestFit(candidates, longBody);
-    if (fit.layout != nullptr && (ofBuild != nullptr || fit.walk.fits() > 0)) {
-      layoutByFit = fit.layout != ofBuild;
-      definition = fit.layout;
-      framedWalk_ = std::move(fit.walk);
-      walked = true;
-    } else if (ofBuild == nullptr) {
-      definition = asBytes_;
-    }
+// Takes the whole file once its header is taken: its layout and its body.
+bool CacheDocument::acceptBody(std::string_view fileBytes) {
+  // The file may have shrunk since its header was read.
+  if (fileBytes.size() < definition->headerSize()) {
+    refuseAfterHeader("The file is too short to hold a WDB header.\n");
+    return false;
   }
+  if (fileBytes.size() - definition->headerSize() > kMaxBodySize) {
+    refuseAfterHeader(kTooLargeMessage);
+    return false;
+  }
+  const LayoutChoice choice = chooseLayout(fileBytes);
+  definition = choice.layout;
+  layoutByFit = choice.byFit;
+  framedWalk_ = std::move(choice.walk);
   if (definition == asBytes_) {
     console.print("No layout of client build " + std::to_string(header.headerWord1) +
                   "; records are written as bytes.\n");
   } else if (definition->framed()) {
     console.print(definition->buildsLine(layoutByFit));
   }
-  body = fileBytes.substr(std::min(definition->headerSize(), fileBytes.size()));
+  body = fileBytes.substr(definition->headerSize());
   if (definition->headerSize() == kHeaderSize) {
     header.headerWord5 = 0;  // those were the body's first bytes
-  }
-  if (definition->framed() && !walked) {
-    framedWalk_ = *walkFramedRecords(*definition, body);
   }
   // In the files of a build with layouts of its own, recordBytes is the size
   // of the client's record in memory, not a field count; there each record's
   // entry size is checked instead.
   if (!definition->framed() && header.recordBytes < kNoFieldCountFrom) {
     const int expected = static_cast<int>(header.recordBytes / 4 + 2);
-    const int difference = expected - static_cast<int>(definition->fieldCount);
+    const int difference = expected - static_cast<int>(definition->columns.size());
     if (difference != 0) {
       console.print("WARNING: Number of fields does not match definition,\n");
       console.print(
@@ -104,20 +87,42 @@ void CacheDocument::chooseLayout(std::string_view fileBytes) {
       console.print("NEW FIELD INFO:\n\tNew fields: " + std::to_string(difference) + "\n\n");
     }
   }
-}
-
-bool CacheDocument::loadCacheBytes(std::string_view fileBytes) {
-  if (!acceptHeader(fileBytes.substr(0, kLongHeaderSize))) {
-    return false;
-  }
-  if (fileBytes.size() - definition->headerSize() > kMaxBodySize) {
-    refuseAfterHeader(kTooLargeMessage);
-    return false;
-  }
-  chooseLayout(fileBytes);
   return true;
 }
 
+// A cache from build 9506 on whose records frame as the client writes them
+// is read by the layout of that cache file under which the most records fit,
+// its build's own where that fits as well as any; where the build has none
+// of its own and no layout fits a record, the records are kept as bytes:
+// nothing of it is lost. Otherwise the build's own layout reads it, or the
+// built-in one.
+CacheDocument::LayoutChoice CacheDocument::chooseLayout(std::string_view fileBytes) const {
+  const FormatDefinition* const ofBuild =
+      definition != asBytes_ && definition->framed() ? definition : nullptr;
+  const FormatDefinition* const framing = ofBuild != nullptr ? ofBuild : asBytes_;
+  LayoutChoice choice{definition, false, {}};
+  if (framing != nullptr && framing->longHeader() && fileBytes.size() >= kLongHeaderSize &&
+      framedRecordCount(fileBytes.substr(kLongHeaderSize), *framing)) {
+    const std::vector<const FormatDefinition*> candidates =
+        catalogue.candidates(fourChars(header.signature), header.headerWord1);
+    LayoutFit fit = bestFit(candidates, fileBytes.substr(kLongHeaderSize));
+    if (fit.layout != nullptr && (ofBuild != nullptr || fit.walk.fits() > 0)) {
+      return {fit.layout, fit.layout != ofBuild, std::move(fit.walk)};
+    }
+    choice.layout = ofBuild != nullptr ? ofBuild : asBytes_;
+  }
+  if (choice.layout->framed()) {
+    choice.walk = *walkFramedRecords(*choice.layout, fileBytes.substr(choice.layout->headerSize()));
+  }
+  return choice;
+}
+
+bool CacheDocument::loadCacheBytes(std::string_view fileBytes) {
+  return acceptHeader(fileBytes.substr(0, kLongHeaderSize)) && acceptBody(fileBytes);
+}
+
+// The header is read first, so that a file that is no cache, or too large,
+// is refused before it is read whole.
 bool CacheDocument::loadCache(const std::string& path) {
   // A file that cannot be opened or read (a directory, say) prints nothing
   // here: the driver reports it.
@@ -127,10 +132,7 @@ bool CacheDocument::loadCache(const std::string& path) {
   }
   char first[kLongHeaderSize];
   const std::optional<std::size_t> got = file->read(first, sizeof first);
-  if (!got) {
-    return false;
-  }
-  if (!acceptHeader({first, *got})) {
+  if (!got || !acceptHeader({first, *got})) {
     return false;
   }
   const std::size_t headerSize = definition->headerSize();
@@ -148,9 +150,7 @@ bool CacheDocument::loadCache(const std::string& path) {
     refuseAfterHeader(read == ReadStatus::kTooLarge ? kTooLargeMessage : "");
     return false;
   }
-  // The file may have shrunk since its header was read.
-  chooseLayout(input.view());
-  return true;
+  return acceptBody(input.view());
 }
 
 }  // namespace cachesift

@@ -26,20 +26,19 @@ struct RecordWalk {
   std::uint32_t fits() const { return count - static_cast<std::uint32_t>(asBytes.size()); }
 };
 
-// Walks the records by `layout`'s framing (its key width and size bias) from
-// the body's start: each is its key, its entry size and that many bytes.
-// The walk ends at a key of zero, at a record whose entry size runs past the
-// body, or at the record limit. Gives nothing once more than `mostMisses`
+// Walks the records by `layout`'s framing from the body's start, checking each
+// with the record engine. The walk ends where the frames end or at the record
+// limit. Gives nothing once more than `mostMisses`
 // records do not fit, as a layout that cannot be chosen any more.
 std::optional<RecordWalk> walkFramedRecords(const FormatDefinition& layout, std::string_view body,
                                             std::uint32_t mostMisses = UINT32_MAX);
 
-// How many records (up to the record limit) the body holds when framed with
-// keys of `keyBytes` and entry sizes that count `sizeBias` bytes more than
-// follow them, running to an end marker (a zero key and entry size) that
-// ends the body; nothing when they do not frame so.
-std::optional<std::uint32_t> framedRecordCount(std::string_view body, std::size_t keyBytes,
-                                               std::uint32_t sizeBias);
+// How many records (up to the record limit) the body holds when framed as
+// `layout` frames them (its key width and size bias), running to an end
+// marker (a zero key and entry size) that ends the body; nothing when they do
+// not frame so.
+std::optional<std::uint32_t> framedRecordCount(std::string_view body,
+                                               const FormatDefinition& layout);
 
 // Of `candidates`, most wanted first, the one under which the most records
 // of the body fit (on a tie, the earlier), with its walk; candidates whose

@@ -25,8 +25,8 @@ FormatDefinition bytesLayout(std::string_view fileName, std::string_view signatu
   d.startLayout(fileName, signature, 9506);
   d.lastBuild = 0xFFFFFFFF;
   d.asBytes = true;
-  d.addField(FT_UNSIGNED, "Key");
-  d.addField(FT_UNSIGNED, "Entry Size");
+  d.addField(FieldKind::kU32, "Key");
+  d.addField(FieldKind::kU32, "Entry Size");
   return d;
 }
 
@@ -49,14 +49,15 @@ std::string fillCatalogue(FormatCatalogue& catalogue, std::span<const LayoutFile
       problems += std::string(file.name) + ", " + read.error + "\n";
     }
     for (FormatDefinition& layout : read.layouts) {
-      for (const FormatDefinition& earlier : layouts) {
-        if (overlap(layout, earlier)) {
-          problems += std::string(file.name) + ": a second layout of " + layout.fileName +
-                      " for build " +
-                      std::to_string(std::max(layout.clientBuild, earlier.clientBuild)) + "\n";
-        }
+      const auto earlier = std::find_if(layouts.begin(), layouts.end(),
+                                        [&](const auto& e) { return overlap(layout, e); });
+      if (earlier == layouts.end()) {
+        layouts.push_back(std::move(layout));
+      } else {  // the first keeps its builds
+        problems += std::string(file.name) + ": a second layout of " + layout.fileName +
+                    " for build " +
+                    std::to_string(std::max(layout.clientBuild, earlier->clientBuild)) + "\n";
       }
-      layouts.push_back(std::move(layout));
     }
   }
   std::stable_sort(layouts.begin(), layouts.end(),
@@ -75,11 +76,9 @@ std::string fillCatalogue(FormatCatalogue& catalogue, std::span<const LayoutFile
   return problems;
 }
 
-void buildCatalogue() {
+std::string buildCatalogue() {
   FormatCatalogue& catalogue = mutableCatalogue();
-  if (catalogue.definitions().empty()) {
-    fillCatalogue(catalogue, layoutFiles());
-  }
+  return catalogue.definitions().empty() ? fillCatalogue(catalogue, layoutFiles()) : "";
 }
 
 }  // namespace cachesift

@@ -12,9 +12,10 @@ namespace cachesift {
 // buildCatalogue() has run and is never changed afterwards.
 const FormatCatalogue& formatCatalogue();
 
-// Fills the catalogue from the layout files built into the tool, once; later
-// calls do nothing, so definitions already handed out stay valid.
-void buildCatalogue();
+// Fills the catalogue from the layout files built into the tool, once, and
+// gives what is wrong with them (nothing: the tests see to that); later calls
+// do nothing, so definitions already handed out stay valid.
+std::string buildCatalogue();
 
 // A layout file built into the tool.
 struct LayoutFileText {
@@ -25,7 +26,8 @@ std::span<const LayoutFileText> layoutFiles();
 
 // Reads the layout files into `catalogue`, the built-in layouts first, then
 // by client build; adds the layouts that read records as bytes. Gives what is
-// wrong with a file or between two, or nothing: the tests see to that.
+// wrong with a file, a line each: a file with a fault is left out, and of two
+// layouts of one cache for one build the first is kept.
 std::string fillCatalogue(FormatCatalogue& catalogue, std::span<const LayoutFileText> files);
 
 }  // namespace cachesift

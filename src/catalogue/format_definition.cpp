@@ -3,23 +3,25 @@
 #include <algorithm>
 #include <string>
 
-#include "io/console.h"
-
 namespace cachesift {
 
-void FormatDefinition::addField(FieldType type, std::string_view name) {
-  if (nextField >= kMaxColumns) {
-    return;
+void FormatDefinition::startLayout(std::string_view cacheFileName, std::string_view fourChars,
+                                   std::uint32_t build) {
+  fileName = cacheFileName;
+  clientBuild = build;
+  lastBuild = build;
+  for (std::size_t i = 0; i < signature.size(); ++i) {
+    signature[i] = i < fourChars.size() ? fourChars[i] : '\0';
   }
-  // A restarted layout keeps the slots of an earlier one, and overwrites them.
-  if (fieldTypes.size() <= nextField) {
-    fieldTypes.resize(nextField + 1u);
-    fieldNames.resize(nextField + 1u);
-  }
-  fieldTypes[nextField] = type;
-  fieldNames[nextField] = name;
-  ++nextField;
-  ++fieldCount;
+  nodes.clear();
+  columns.clear();
+}
+
+void FormatDefinition::addField(FieldKind kind, std::string_view name) {
+  LayoutNode& node = nodes.emplace_back();
+  node.kind = kind;
+  node.column = static_cast<std::int32_t>(columns.size());
+  columns.push_back({std::string(name), kind});
 }
 
 std::string FormatDefinition::buildsLine(bool byFit) const {
@@ -30,22 +32,8 @@ std::string FormatDefinition::buildsLine(bool byFit) const {
   return line + (byFit ? ", the one that fits these records best.\n" : ".\n");
 }
 
-void FormatDefinition::startLayout(std::string_view cacheFileName, std::string_view fourChars,
-                                   std::uint32_t build) {
-  fileName = cacheFileName;
-  clientBuild = build;
-  lastBuild = build;
-  keyBytes = 4;
-  for (std::size_t i = 0; i < signature.size(); ++i) {
-    signature[i] = i < fourChars.size() ? fourChars[i] : '\0';
-  }
-  fieldCount = 0;
-  nextField = 0;
-}
-
 FormatCatalogue::Match FormatCatalogue::findBySignature(const std::array<char, 4>& key,
-                                                        std::uint32_t build,
-                                                        Console& console) const {
+                                                        std::uint32_t build) const {
   const FormatDefinition* builtIn = nullptr;
   const FormatDefinition* ofBuild = nullptr;
   for (const FormatDefinition& definition : definitions_) {
@@ -63,10 +51,6 @@ FormatCatalogue::Match FormatCatalogue::findBySignature(const std::array<char, 4
     if (ofBuild == nullptr && definition.signature == key && build >= definition.clientBuild) {
       match.asBytes = &definition;
     }
-  }
-  const FormatDefinition* const named = match.layout != nullptr ? match.layout : match.asBytes;
-  if (named != nullptr) {
-    console.print("Signature matches " + named->fileName + "\n");
   }
   return match;
 }
@@ -87,17 +71,6 @@ std::vector<const FormatDefinition*> FormatCatalogue::candidates(const std::arra
                      return distance(a) < distance(b);
                    });
   return found;
-}
-
-const FormatDefinition* FormatCatalogue::findByFirstBuild(const std::array<char, 4>& key,
-                                                          std::uint32_t firstBuild) const {
-  for (const FormatDefinition& definition : definitions_) {
-    if (definition.signature == key && definition.longHeader() &&
-        definition.clientBuild == firstBuild) {
-      return &definition;
-    }
-  }
-  return nullptr;
 }
 
 }  // namespace cachesift

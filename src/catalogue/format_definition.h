@@ -1,5 +1,9 @@
 #pragma once
 
+// A cache layout, as a layout file gives it: its fields in record order, the
+// key and entry size first, and the table of the CSV columns they make; and
+// the catalogue of every known layout.
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -8,20 +12,11 @@
 #include <utility>
 #include <vector>
 
-#include "catalogue/field_type.h"
-
 namespace cachesift {
 
-class Console;
-
-// The columns of a flat layout, whose fast conversions keep a record's cells
-// at hand, and of any other.
-inline constexpr std::size_t kMaxFields = 256;
 inline constexpr std::size_t kMaxColumns = 2048;
 
-// The kinds of field that a layout file names. A layout of only u8, u32, i32,
-// f32, zero-terminated texts and hexadecimal keys and rests is flat: its
-// fields also stand in `fieldTypes`, which the fast conversions walk.
+// What a field is: the one word that every step of a conversion asks.
 enum class FieldKind : std::uint8_t {
   kU8,
   kU16,
@@ -45,30 +40,37 @@ enum class FieldKind : std::uint8_t {
   kIf,           // the nodes up to `end`, when an earlier field has a value
 };
 
-// One field or block of a record after its key and entry size. A block's
-// body is the nodes after it, up to `end`.
+// One field or block of a record. A block's body is the nodes after it, up to
+// `end`. The first two nodes are the record's key (a u32, or hex bytes) and
+// its entry size (a u32).
 struct LayoutNode {
   FieldKind kind = FieldKind::kU32;
   std::uint32_t size = 0;     // bytes of kHex, bits of kBits, times of a fixed kRepeat
-  std::int32_t column = -1;   // from its element's first column; a repeat's first column
+  std::int32_t column = -1;   // from its element's first column; a block's first column
   std::int32_t slot = -1;     // where its value is kept for the fields after it, or -1
   std::int32_t ref = -1;      // the slot read: a text's length, a repeat's count, an if's value
   std::int32_t user = -1;     // a length or count that is no column: the node it measures
   std::uint32_t end = 0;      // a block's: the node after its body
-  std::uint32_t columns = 0;  // a repeat's: the columns of one element
+  std::uint32_t columns = 0;  // a repeat's: the columns of one element; an if's: of its body
   std::uint32_t most = 0;     // a counted repeat's: the elements that have columns
   std::uint64_t value = 0;    // an if's
   bool equal = true;          // an if's: == or !=
 };
 
-// One known cache layout: its signature, the client's file name for it and
-// the type and column name of every field of a record, in record order.
+// One column of a record's CSV row: its name and the kind of field it shows.
+struct Column {
+  std::string name;
+  FieldKind kind = FieldKind::kU32;
+};
+
+// One known cache layout: its signature, the client's file name for it, its
+// fields and its columns.
 struct FormatDefinition {
-  std::vector<FieldType> fieldTypes;  // as many as the most fields a layout here had
-  std::uint32_t fieldCount = 0;
-  std::uint16_t nextField = 0;
+  static constexpr std::uint32_t kKeyNode = 0;
+  static constexpr std::uint32_t kEntrySizeNode = 1;
+  static constexpr std::uint32_t kFirstFieldNode = 2;
+
   std::array<char, 4> signature{};
-  std::vector<std::string> fieldNames;
   std::string fileName;
   // The client build whose files this layout reads, or 0 for the built-in
   // layouts, which read the files of every other build. A build's own layouts
@@ -76,32 +78,32 @@ struct FormatDefinition {
   std::uint32_t clientBuild = 0;
   // The last client build that this layout reads (a range from clientBuild).
   std::uint32_t lastBuild = 0;
-  // The width of field 0, the record key.
-  std::uint32_t keyBytes = 4;
   // How many bytes more than follow it a record's entry size counts.
   std::uint32_t sizeBias = 0;
-  // The fields after the entry size, as the general conversions walk them;
-  // `slotCount` values are kept while a record is read or written.
   std::vector<LayoutNode> nodes;
+  // Every column of a record's row, in order; columns 0 and 1 are the key and
+  // the entry size.
+  std::vector<Column> columns;
+  // `slotCount` values are kept while a record is read or written.
   std::uint32_t slotCount = 0;
   // Pairs of an if and a count or length whose user is inside the if's body
   // while the count or length is not.
   std::vector<std::pair<std::uint32_t, std::uint32_t>> measuresLeftOut;
-  // Whether the fast conversions can walk `fieldTypes` instead.
-  bool flat = true;
   // A layout of every build from 9506 on that no other covers: whole records
   // as bytes.
   bool asBytes = false;
 
-  // Appends a field; a 257th field is ignored rather than overflowing.
-  void addField(FieldType type, std::string_view name);
-
-  // Sets the file name, signature and build, and drops the fields of a
-  // previous layout.
+  // Sets the file name, signature and build, and the key and entry size.
   void startLayout(std::string_view cacheFileName, std::string_view fourChars,
                    std::uint32_t build = 0);
+  // Appends a field that has a column.
+  void addField(FieldKind kind, std::string_view name);
 
   bool framed() const { return clientBuild != 0; }
+  // The width of the record key.
+  std::uint32_t keyBytes() const {
+    return nodes[kKeyNode].kind == FieldKind::kHex ? nodes[kKeyNode].size : 4;
+  }
   // The client's header grew a sixth word in build 9506.
   bool longHeader() const { return clientBuild >= 9506; }
   std::size_t headerSize() const { return longHeader() ? 24 : 20; }
@@ -121,14 +123,12 @@ class FormatCatalogue {
   // The layouts of a file by its signature (the four key bytes, case counts)
   // and its client build: `layout` is that build's own where it has one, else
   // the built-in one; `asBytes`, where the build has none of its own and is
-  // 9506 or later, reads records as bytes. Prints "Signature matches <file
-  // name>" when either is found.
+  // 9506 or later, reads records as bytes.
   struct Match {
     const FormatDefinition* layout = nullptr;
     const FormatDefinition* asBytes = nullptr;
   };
-  Match findBySignature(const std::array<char, 4>& key, std::uint32_t build,
-                        Console& console) const;
+  Match findBySignature(const std::array<char, 4>& key, std::uint32_t build) const;
 
   // The layouts of a cache file that may read the records of a build from
   // 9506 on, most wanted first: the build's own, then every other layout of
@@ -136,9 +136,6 @@ class FormatCatalogue {
   // earlier).
   std::vector<const FormatDefinition*> candidates(const std::array<char, 4>& key,
                                                   std::uint32_t build) const;
-  // The candidate whose builds start at `firstBuild`, or nullptr.
-  const FormatDefinition* findByFirstBuild(const std::array<char, 4>& key,
-                                           std::uint32_t firstBuild) const;
 
  private:
   std::vector<FormatDefinition> definitions_;

@@ -14,20 +14,19 @@ struct NumberKind {
   std::string_view word;
   FieldKind kind;
   std::uint64_t most;  // the largest count or length it can hold
-  FieldType flatType;  // 0: the fast conversions do not read it
 };
 
 constexpr NumberKind kNumberKinds[] = {
-    {"u8", FieldKind::kU8, 0xFF, FT_BYTE | FT_UNSIGNED},
-    {"u16", FieldKind::kU16, 0xFFFF, 0},
-    {"u32", FieldKind::kU32, 0xFFFFFFFF, FT_UNSIGNED},
-    {"u64", FieldKind::kU64, std::numeric_limits<std::uint64_t>::max(), 0},
-    {"i8", FieldKind::kI8, 0x7F, 0},
-    {"i16", FieldKind::kI16, 0x7FFF, 0},
-    {"i32", FieldKind::kI32, 0x7FFFFFFF, FT_SIGNED},
-    {"i64", FieldKind::kI64, std::numeric_limits<std::int64_t>::max(), 0},
-    {"f32", FieldKind::kF32, 0, FT_FLOAT},
-    {"f64", FieldKind::kF64, 0, 0},
+    {"u8", FieldKind::kU8, 0xFF},
+    {"u16", FieldKind::kU16, 0xFFFF},
+    {"u32", FieldKind::kU32, 0xFFFFFFFF},
+    {"u64", FieldKind::kU64, std::numeric_limits<std::uint64_t>::max()},
+    {"i8", FieldKind::kI8, 0x7F},
+    {"i16", FieldKind::kI16, 0x7FFF},
+    {"i32", FieldKind::kI32, 0x7FFFFFFF},
+    {"i64", FieldKind::kI64, std::numeric_limits<std::int64_t>::max()},
+    {"f32", FieldKind::kF32, 0},
+    {"f64", FieldKind::kF64, 0},
 };
 
 std::string_view trim(std::string_view text) {
@@ -177,7 +176,7 @@ class Parser {
     inCache_ = true;
     restSeen_ = false;
     fieldLines_ = 0;
-    column_ = 0;
+    column_ = 2;  // after the key and the entry size
     scope_ = 0;
     nextScope_ = 1;
     ids_.clear();
@@ -192,8 +191,9 @@ class Parser {
   // entry size.
   void keyOrEntrySize(std::string_view word, std::string_view rest) {
     const bool key = fieldLines_++ == 0;
+    names_.emplace_back();  // their columns are named here
     if (word == "u32") {
-      return current_.addField(FT_UNSIGNED, rest);
+      return current_.addField(FieldKind::kU32, rest);
     }
     std::string_view name = rest;
     const std::optional<std::uint64_t> bytes = number(nextWord(name));
@@ -203,8 +203,8 @@ class Parser {
     if (word != "hex" || !bytes || *bytes < 4 || *bytes > 64 || firstBuild_ == 0) {
       return fail("the key is a u32, or in a build's layout \"hex N\" for N from 4 to 64");
     }
-    current_.keyBytes = static_cast<std::uint32_t>(*bytes);
-    current_.addField(FT_HEX, name);
+    current_.addField(FieldKind::kHex, name);
+    current_.nodes.back().size = static_cast<std::uint32_t>(*bytes);
   }
 
   LayoutNode& addNode(FieldKind kind, std::string_view name, bool column) {
@@ -418,14 +418,18 @@ class Parser {
     LayoutNode& node = current_.nodes[block.node];
     node.end = static_cast<std::uint32_t>(current_.nodes.size());
     closeIds(block.idsBefore);
-    if (node.kind == FieldKind::kRepeat) {
+    if (node.kind == FieldKind::kIf) {
+      node.column = static_cast<std::int32_t>(block.columnsBefore);
+      node.columns = column_ - block.columnsBefore;
+    } else {
       if (node.most != 0 && column_ == 0) {
         return fail("a counted repeat needs a column, to show its elements");
       }
       node.columns = column_;
       column_ = block.columnsBefore + column_ * (node.most != 0 ? node.most : node.size);
       scope_ = block.scopeBefore;
-      if (column_ > kMaxColumns) {
+      // At the top level, column_ counts the key and the entry size too.
+      if (column_ > kMaxColumns + (blocks_.empty() ? 2 : 0)) {
         fail("more than " + std::to_string(kMaxColumns) + " columns");
       }
     }
@@ -451,18 +455,15 @@ class Parser {
       return fail("a layout needs its key and entry size");
     }
     closeIds(0);
-    if (column_ + 2 > kMaxColumns) {
+    if (column_ > kMaxColumns) {
       return fail("more than " + std::to_string(kMaxColumns) + " columns");
     }
-    std::vector<std::uint32_t> numbers;
-    current_.flat = true;
-    expand(0, static_cast<std::uint32_t>(current_.nodes.size()), numbers);
-    if (current_.flat && current_.fieldCount > kMaxFields) {
-      return fail("more than " + std::to_string(kMaxFields) + " columns in a flat layout");
-    }
-    if (!current_.flat && firstBuild_ == 0) {
+    if (firstBuild_ == 0 && !builtInKindsOnly()) {
       return fail("the built-in layouts take u8, u32, i32, f32 and text only");
     }
+    std::vector<std::uint32_t> numbers;
+    expand(FormatDefinition::kFirstFieldNode, static_cast<std::uint32_t>(current_.nodes.size()),
+           numbers);
     if (error_.empty()) {
       layouts_.push_back(std::move(current_));
     }
@@ -474,11 +475,9 @@ class Parser {
     for (std::uint32_t i = first; i < last;) {
       const LayoutNode& node = current_.nodes[i];
       if (node.kind == FieldKind::kIf) {
-        current_.flat = false;
         expand(i + 1, node.end, numbers);
         i = node.end;
       } else if (node.kind == FieldKind::kRepeat) {
-        current_.flat &= node.ref < 0;
         for (std::uint32_t n = 1; n <= (node.most != 0 ? node.most : node.size); ++n) {
           numbers.push_back(n);
           expand(i + 1, node.end, numbers);
@@ -486,51 +485,31 @@ class Parser {
         }
         i = node.end;
       } else {
-        current_.flat &= flatType(node) != 0 && node.user < 0;
         if (node.column >= 0) {
-          current_.addField(columnType(node), numberedName(names_[i], numbers));
+          current_.columns.push_back({numberedName(names_[i], numbers), node.kind});
         }
         ++i;
       }
     }
   }
 
-  static FieldType flatType(const LayoutNode& node) {
-    switch (node.kind) {
-      case FieldKind::kText:
-        return FT_STRING;
-      case FieldKind::kHexRest:
-        return FT_HEX;
-      default:
-        break;
-    }
-    for (const NumberKind& kind : kNumberKinds) {
-      if (kind.kind == node.kind) {
-        return kind.flatType;
+  // The built-in layouts, which frame no record, read fixed repeats of u8,
+  // u32, i32, f32 and zero-terminated texts.
+  bool builtInKindsOnly() const {
+    return std::all_of(current_.nodes.begin(), current_.nodes.end(), [](const LayoutNode& node) {
+      switch (node.kind) {
+        case FieldKind::kU8:
+        case FieldKind::kU32:
+        case FieldKind::kI32:
+        case FieldKind::kF32:
+        case FieldKind::kText:
+          return node.user < 0;
+        case FieldKind::kRepeat:
+          return node.ref < 0;
+        default:
+          return false;
       }
-    }
-    return 0;
-  }
-
-  // What a column holds, for the fast conversions where the layout is flat,
-  // and for those who make records of a layout.
-  static FieldType columnType(const LayoutNode& node) {
-    switch (node.kind) {
-      case FieldKind::kSizedText:
-      case FieldKind::kSizedTextZ:
-      case FieldKind::kSizedTextZ0:
-        return FT_STRING;
-      case FieldKind::kHex:
-        return FT_HEX;
-      case FieldKind::kI8:
-      case FieldKind::kI16:
-      case FieldKind::kI64:
-        return FT_SIGNED;
-      case FieldKind::kF64:
-        return FT_FLOAT;
-      default:
-        return flatType(node) != 0 ? flatType(node) : FT_UNSIGNED;
-    }
+    });
   }
 
   static std::string numberedName(std::string_view name,

@@ -37,7 +37,12 @@ const FormatDefinition* CacheDocument::layoutOfMark(std::string_view mark,
   if (error != std::errc() || end != number.data() + number.size()) {
     return nullptr;
   }
-  return catalogue.findByFirstBuild(signature, firstBuild);
+  for (const FormatDefinition* layout : catalogue.candidates(signature, firstBuild)) {
+    if (layout->clientBuild == firstBuild) {
+      return layout;
+    }
+  }
+  return nullptr;
 }
 
 CsvRows splitCsvRows(std::string_view file) {
@@ -85,7 +90,11 @@ bool CacheDocument::loadCsvBytes(std::string_view fileBytes) {
   // first row.
   const std::uint32_t key = wordFromChars(first.cell(0));
   const std::uint32_t build = textToInteger(first.cell(1));
-  const FormatCatalogue::Match match = catalogue.findBySignature(fourChars(key), build, console);
+  const FormatCatalogue::Match match = catalogue.findBySignature(fourChars(key), build);
+  if (match.layout != nullptr || match.asBytes != nullptr) {
+    console.print("Signature matches " +
+                  (match.layout != nullptr ? match.layout : match.asBytes)->fileName + "\n");
+  }
   const std::string mark = first.cell(6);
   if (match.layout == nullptr && match.asBytes == nullptr) {
     definition = nullptr;
@@ -125,7 +134,7 @@ bool CacheDocument::loadCsvBytes(std::string_view fileBytes) {
   std::size_t unevenRows = 0;
   for (std::size_t r = 2; r < read.size(); ++r) {
     const std::size_t cells = read[r].cellCount();
-    unevenRows += cells != 0 && cells != definition->fieldCount &&
+    unevenRows += cells != 0 && cells != definition->columns.size() &&
                   !std::string_view(read[r].cell(1)).ends_with(kAsBytesMark);
   }
   const std::size_t count = read.size();
@@ -135,7 +144,7 @@ bool CacheDocument::loadCsvBytes(std::string_view fileBytes) {
   if (unevenRows > 0) {
     console.print("WARNING: " + std::to_string(unevenRows) +
                   " record rows do not have the layout's " +
-                  std::to_string(definition->fieldCount) +
+                  std::to_string(definition->columns.size()) +
                   " cells;\n"
                   "         missing cells are written as 0 or empty text, extra cells are "
                   "dropped.\n");

@@ -45,7 +45,7 @@ TEST(LayoutFiles, AFileThatCannotBeReadOrContradictsItselfIsRefused) {
       {k + "u8 $n\nrepeat $n\nend\n", "line 6: \"repeat $count\" takes \"max M\", the most elements that have columns"},
       {k + "repeat 2\nu8 $n\nrepeat $n max 4\nu32 A #\nend\nend\n", "line 8: a column of a counted repeat needs its element's number, #, in its name"},
       {k + "repeat two\n", "line 5: \"repeat\" takes a number of times or \"$count max M\""},
-      {k + "repeat 200\nu32 A\nu32 B\nend\n", "line 9: more than 256 columns in a flat layout"},
+      {k + "repeat 200\nu32 A\nu32 B\nend\n", ""},
       {k + "repeat 2047\nu16 A\nend\n", "line 8: more than 2048 columns"},
       {k + "repeat 2046\nu16 A\nend\n", ""},
       {k + "repeat 2048\nu16 A\nend\n", "line 8: more than 2048 columns"},
@@ -65,19 +65,6 @@ TEST(LayoutFiles, AFileThatCannotBeReadOrContradictsItselfIsRefused) {
     const LayoutFile file = readLayoutFile(text);
     EXPECT_EQ(file.error, error) << text;
     EXPECT_EQ(file.layouts.empty(), !error.empty()) << text;
-  }
-}
-
-// Only the kinds that the fast conversions read make a layout flat.
-TEST(LayoutFiles, OnlyTheFastKindsMakeALayoutFlat) {
-  for (const std::string kind : {"u8", "u32", "i32", "f32", "text", "u16", "u64", "i8", "i16",
-                                 "i64", "f64", "hex 2", "bits 3"}) {
-    const LayoutFile file =
-        readLayoutFile("builds 10000\ncache a.wdb ABCD\nu32 K\nu32 S\n" + kind + " X\n");
-    ASSERT_EQ(file.error, "") << kind;
-    const bool fast =
-        kind == "u8" || kind == "u32" || kind == "i32" || kind == "f32" || kind == "text";
-    EXPECT_EQ(file.layouts[0].flat, fast) << kind;
   }
 }
 

@@ -124,24 +124,25 @@ TEST(CsvWriter, HeaderWordsAndTextsAsTheyStand) {
                 std::string(100000, 'x') + "\",\r\n");
 }
 
-// A made-up layout with the given field types: the CSV of one record with
+// A made-up layout with the given field kinds: the CSV of one record with
 // the given slots, and the record's bytes when that CSV is read back.
-std::pair<std::string, std::string> madeUp(const std::vector<int>& types,
+std::pair<std::string, std::string> madeUp(const std::vector<FieldKind>& kinds,
                                            const std::vector<std::uint32_t>& slots,
                                            std::uint32_t build = 0) {
   FormatDefinition d;
   d.clientBuild = build;
-  for (int type : types) {
-    d.addField(static_cast<std::uint8_t>(type), type == FT_SIGNED ? "100%d" : "");
+  for (FieldKind kind : kinds) {
+    d.addField(kind, kind == FieldKind::kI32 ? "100%d" : "");
   }
   std::string body;  // a byte field is one byte, any other a word
   for (std::size_t i = 0; i < slots.size(); ++i) {
-    body += types[i % types.size()] == FT_BYTE ? std::string(1, char(slots[i])) : word(slots[i]);
+    body +=
+        kinds[i % kinds.size()] == FieldKind::kU8 ? std::string(1, char(slots[i])) : word(slots[i]);
   }
   Conversion c;
   c.document.definition = &d;
   c.document.body = body;
-  c.document.recordCount = static_cast<std::uint32_t>(slots.size() / types.size());
+  c.document.recordCount = static_cast<std::uint32_t>(slots.size() / kinds.size());
   StringSink csv, cache;
   c.document.formatCsv(csv);
   c.document.rows = splitCsvRows(csv.bytes()).rows;
@@ -150,19 +151,19 @@ std::pair<std::string, std::string> madeUp(const std::vector<int>& types,
 }
 
 TEST(CsvWriter, EveryFieldRuleThereAndBack) {
-  EXPECT_EQ(madeUp({FT_UNSIGNED, FT_SIGNED, FT_FLOAT, FT_FLOAT, FT_FLOAT, FT_FLOAT, FT_BITS16,
-                    FT_BITS32, FT_BYTE, 0, FT_BITS16 | FT_FLOAT},
-                   {0xFFFFFFFF, 0xFFFFFFFF, 0x7FC00000, 0xFFC00000, 0x7F800000, 0xFF800000,
-                    0xFFFF2345, 0xFFFF0000, 0xC8, 0x80000000, 0x40200000}),
+  using enum FieldKind;
+  EXPECT_EQ(madeUp({kU32, kI32, kF32, kF32, kF32, kF32, kU8, kU32, kF32, kI32},
+                   {0xFFFFFFFF, 0xFFFFFFFF, 0x7FC00000, 0xFFC00000, 0x7F800000, 0xFF800000, 0xC8,
+                    0x80000000, 0x40200000, 0x80000000}),
             std::pair(std::string(",0,,0,0,\r\n"
                                   "Column 1,100%d,Column 3,Column 4,Column 5,Column 6,Column 7,"
-                                  "Column 8,Column 9,Column 10,Column 11,\r\n"
-                                  "4294967295,-1,nan,-nan,inf,-inf,0010001101000101,"
-                                  "11111111111111110000000000000000,200,2147483648,2.500000,\r\n"),
-                      word(0xFFFFFFFF) + word(0xFFFFFFFF) + std::string(16, '\0') + word(0x2345) +
-                          word(0xFFFF0000) + bytes({0xC8}) + word(0x80000000) + word(0x40200000)));
+                                  "Column 8,Column 9,100%d,\r\n"
+                                  "4294967295,4294967295,nan,-nan,inf,-inf,200,2147483648,2.500000,"
+                                  "-2147483648,\r\n"),
+                      word(0xFFFFFFFF) + word(0xFFFFFFFF) + std::string(16, '\0') + bytes({0xC8}) +
+                          word(0x80000000) + word(0x40200000) + word(0x80000000)));
   // Numbers are written from their digit count, which grows at each power of ten.
-  EXPECT_EQ(madeUp({FT_UNSIGNED, FT_UNSIGNED}, {99999999, 100000000, 999999999, 1000000000}).first,
+  EXPECT_EQ(madeUp({kU32, kU32}, {99999999, 100000000, 999999999, 1000000000}).first,
             ",0,,0,0,\r\nColumn 1,Column 2,\r\n99999999,100000000,\r\n999999999,1000000000,\r\n");
 }
 
@@ -177,7 +178,7 @@ TEST(CsvWriter, FloatsOfABuildsOwnLayoutsComeBackExactly) {
   for (std::uint32_t slot : slots) {
     records += word(slot);
   }
-  EXPECT_EQ(madeUp({FT_UNSIGNED, FT_UNSIGNED, FT_FLOAT}, slots, 5875),
+  EXPECT_EQ(madeUp({FieldKind::kU32, FieldKind::kU32, FieldKind::kF32}, slots, 5875),
             std::pair(std::string(",0,,0,0,\r\nColumn 1,Column 2,Column 3,\r\n"
                                   "1,4,1.4493271,\r\n2,4,0.100000,\r\n"
                                   "3,4,-0.000000000000000000000000000000000000000000001,\r\n"
@@ -187,7 +188,7 @@ TEST(CsvWriter, FloatsOfABuildsOwnLayoutsComeBackExactly) {
 
 TEST(CsvWriter, FloatsPrintAsPrintfPrintsThem) {
   std::vector<std::uint32_t> bits;
-  std::string expected = ",0,,0,0,\r\nColumn 1,\r\n";
+  std::string expected = ",0,,0,0,\r\nColumn 1,Column 2,Column 3,\r\n";
   std::mt19937 random(7);
   for (float value : {0.0f, -0.0f, 0.0078125f, 0.0000001f, 3.4028235e38f, 1e-45f, 2.5e-7f}) {
     bits.push_back(std::bit_cast<std::uint32_t>(value));
@@ -199,12 +200,15 @@ TEST(CsvWriter, FloatsPrintAsPrintfPrintsThem) {
       bits.pop_back();
     }
   }
+  std::vector<std::uint32_t> slots;  // records of a key, an entry size and a float
   for (std::uint32_t value : bits) {
     char text[64];
-    std::snprintf(text, sizeof text, "%f,\r\n", static_cast<double>(std::bit_cast<float>(value)));
+    std::snprintf(text, sizeof text, "1,4,%f,\r\n",
+                  static_cast<double>(std::bit_cast<float>(value)));
     expected += text;
+    slots.insert(slots.end(), {1, 4, value});
   }
-  EXPECT_EQ(madeUp({FT_FLOAT}, bits).first, expected);
+  EXPECT_EQ(madeUp({FieldKind::kU32, FieldKind::kU32, FieldKind::kF32}, slots).first, expected);
 }
 
 TEST(TextToInteger, WrapsModulo2To32AndIgnoresWhatFollows) {

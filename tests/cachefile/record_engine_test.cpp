@@ -22,7 +22,7 @@ const std::string kFields =
 const std::string kCells =
     "5,513,-2,-300,1099511627777,-1,0.1,AB01,\"a,b\",\"hi\",3,1.500000,\"\",7,,1,0,9,";
 
-TEST(ShapedRecords, EveryFieldKindThereAndBack) {
+TEST(RecordEngine, EveryFieldKindThereAndBack) {
   const std::string cache = kHeader + word(7) + word(55) + kFields + kEnd;
   const std::string csv = kCsvHead + "7,55," + kCells + "\r\n";
   EXPECT_EQ(cacheToCsv(cache, &madeLayouts()), (Converted{kLayout + "1 records loaded.\n", csv}));
@@ -30,17 +30,14 @@ TEST(ShapedRecords, EveryFieldKindThereAndBack) {
   // The second element's cells empty: one element, and no nibble.
   std::string one = kFields.substr(0, 47) + "\x80";
   one[0] = 0x6D;
-  EXPECT_EQ(
-      csvToCache(kCsvHead + "7,55,5,513,-2,-300,1099511627777,-1,0.1,AB01,\"a,b\",\"hi\",3,1.5,"
-                            ",,,1,0,9,\n",
-                 &madeLayouts())
-          .file,
-      kHeader + word(7) + word(48) + one + kEnd);
-  EXPECT_EQ(madeLayouts().definitions()[1].fieldNames[4], "Value 1-2");  // the outer number first
+  const std::string oneRow =
+      kCsvHead + "7,55,5,513,-2,-300,1099511627777,-1,0.1,AB01,\"a,b\",\"hi\",3,1.5,,,,1,0,,\n";
+  EXPECT_EQ(csvToCache(oneRow, &madeLayouts()).file, kHeader + word(7) + word(48) + one + kEnd);
+  EXPECT_EQ(madeLayouts().definitions()[1].columns[4].name, "Value 1-2");  // the outer number first
 }
 
 // Changed bytes that the layout cannot read, or could not write back the same.
-TEST(ShapedRecords, RecordsThatWouldNotComeBackAreKeptAsBytes) {
+TEST(RecordEngine, RecordsThatWouldNotComeBackAreKeptAsBytes) {
   const auto changed = [](std::size_t at, std::string_view bytes) {
     return std::string(kFields).replace(at, bytes.size(), bytes);
   };
@@ -64,7 +61,7 @@ TEST(ShapedRecords, RecordsThatWouldNotComeBackAreKeptAsBytes) {
   }
 }
 
-TEST(ShapedRecords, ATextTooLongOrCellsPastTheColumnsAreRefused) {
+TEST(RecordEngine, ATextTooLongOrCellsPastTheColumnsAreRefused) {
   const std::string tooLong =
       kCsvHead + "7,55,5,513,-2,-300,1,-1,0.1,AB01,\"abcdefgh\",\"hi\",3,1,\"\",7,,1,0,9,\n";
   EXPECT_EQ(csvToCache(tooLong, &madeLayouts()),
@@ -81,12 +78,20 @@ TEST(ShapedRecords, ATextTooLongOrCellsPastTheColumnsAreRefused) {
             "The cell on line 3, column 21 lies past the layout's 20 columns: no group holds "
             "more elements than its layout declares.\n");
   EXPECT_EQ(past.file, "");
+  // Kind 7 has no value: a filled Value 2 would be lost.
+  std::string valued = kCsvHead + "7,55," + kCells + "\n";
+  valued.replace(valued.rfind("7,,"), 3, "7,5,");
+  EXPECT_EQ(csvToCache(valued, &madeLayouts()),
+            (Converted{kLayout + "3 records loaded.\nThe cell on line 3, column 17 is filled, but "
+                                 "the record leaves its field out: the condition on an earlier "
+                                 "cell does not hold.\n",
+                       ""}));
 }
 
 // A length that a condition leaves out, or a counted group whose last element
 // shows nothing, would not come back from the cells as it is; nor would bits
 // left unused before a whole byte, or more elements than the group's most.
-TEST(ShapedRecords, CountsAndLengthsThatCellsWouldNotGiveKeepTheirBytes) {
+TEST(RecordEngine, CountsAndLengthsThatCellsWouldNotGiveKeepTheirBytes) {
   const FormatCatalogue layouts = madeCatalogue(
       "builds 20000\ncache pagetextcache.wdb XTPW\nu32 PageID\nu32 Entry Size\nu8 $notes\nu8 $a\n"
       "u8 $b\nu8 $c\nu8 $shown Shown\nif $shown != 0\ntextz $a A\ntext $b B\nend\ntextz0 $c C\n"
@@ -124,16 +129,17 @@ TEST(ShapedRecords, CountsAndLengthsThatCellsWouldNotGiveKeepTheirBytes) {
                 word(2) + word(2) + bytes({0, 0}) + kEnd);
 }
 
-// Where records of a flat layout are kept as bytes, the others are written by
-// the general walk: a float that is not a number keeps its bytes too.
-TEST(ShapedRecords, AFlatLayoutsFloatThatIsNotANumberKeepsItsBytesBesideOthers) {
+// A float that is not a number keeps its bytes, whatever else the file holds.
+TEST(RecordEngine, AFloatThatIsNotANumberKeepsItsBytes) {
   const FormatCatalogue layouts =
       madeCatalogue("builds 20000\ncache a.wdb ABCD\nu32 Key\nu32 Entry Size\nf32 F\n");
-  const std::string cache = header("ABCD", 20000, "enUS", 0, 1) + word(0) + word(1) + word(4) +
-                            word(0x7FC00000) + word(2) + word(5) + "abcde" + kEnd;
-  const Converted csv = cacheToCsv(cache, &layouts);
-  EXPECT_NE(csv.file.find("\r\n1,4 bytes,\"0000C07F\","), std::string::npos) << csv.file;
-  EXPECT_EQ(csvToCache(csv.file, &layouts).file, cache);
+  const std::string nan =
+      header("ABCD", 20000, "enUS", 0, 1) + word(0) + word(1) + word(4) + word(0x7FC00000);
+  for (const std::string& cache : {nan + kEnd, nan + word(2) + word(5) + "abcde" + kEnd}) {
+    const Converted csv = cacheToCsv(cache, &layouts);
+    EXPECT_NE(csv.file.find("\r\n1,4 bytes,\"0000C07F\","), std::string::npos) << csv.file;
+    EXPECT_EQ(csvToCache(csv.file, &layouts).file, cache);
+  }
 }
 
 }  // namespace
