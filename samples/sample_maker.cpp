@@ -168,9 +168,9 @@ std::string fieldsFromCells(const FormatDefinition& definition, Maker& maker) {
   for (const std::string& cell : cells) {
     texts.push_back({cell, false});
   }
-  while (!engine.write(texts, fields, fault)) {
+  RowCells row;
+  for (row.assign(texts); !engine.write(row, fields, fault); row.assign(texts)) {
     fields.clear();
-    cells[fault.column].clear();
     texts[fault.column] = {};
   }
   return fields;

@@ -39,25 +39,20 @@ class RecordRows {
                              [](const LayoutNode& n) { return n.most != 0; })) {}
 
   bool write(const TextRow& row, ByteSink& sink) {
-    cells_.clear();
-    for (TextRow::Cursor cursor(row); !cursor.done();) {
-      const std::string_view cell = cursor.next();
-      cells_.push_back({cell, cursor.escaped()});
-    }
-    cells_.resize(std::max<std::size_t>(cells_.size(), 2));
+    cells_.split(row);
     fields_.clear();
     const bool framed = layout_.framed();
     if (framed && cells_[1].bytes.ends_with(kAsBytesMark)) {
-      fields_ = bytesFromHex(cells_.size() > 2 ? cells_[2].bytes : "");
+      fields_ = bytesFromHex(cells_[2].bytes);
     } else {
       const std::size_t columns = layout_.columns.size();
-      for (std::size_t k = columns; counted_ && k < cells_.size(); ++k) {
-        if (!cells_[k].bytes.empty()) {
-          return refuse(row, "The cell on line ", k,
-                        " lies past the layout's " + std::to_string(columns) +
-                            " columns: no group holds more elements "
-                            "than its layout declares.\n");
-        }
+      const std::size_t past =
+          counted_ ? cells_.firstFilled(columns, cells_.size()) : cells_.size();
+      if (past < cells_.size()) {
+        return refuse(row, "The cell on line ", past,
+                      " lies past the layout's " + std::to_string(columns) +
+                          " columns: no group holds more elements "
+                          "than its layout declares.\n");
       }
       RowFault fault;
       if (!engine_.write(cells_, fields_, fault)) {
@@ -101,7 +96,7 @@ class RecordRows {
   const FormatDefinition& layout_;
   RecordEngine engine_;
   const bool counted_;
-  std::vector<CellText> cells_;
+  RowCells cells_;
   std::string fields_;
 };
 

@@ -43,18 +43,6 @@ bool isSigned(Kind kind) {
   return kind == Kind::kI8 || kind == Kind::kI16 || kind == Kind::kI32 || kind == Kind::kI64;
 }
 
-// A field's value as its bytes or bits hold it, a signed one widened with its
-// sign, so that a count or condition sees the same value read and written.
-std::uint64_t fieldValue(const LayoutNode& node, std::uint64_t value) {
-  const std::uint32_t bits = node.kind == Kind::kBits ? node.size : numberBytes(node.kind) * 8;
-  if (bits == 64 || node.kind == Kind::kF32) {
-    return value;
-  }
-  const std::uint64_t sign = std::uint64_t{1} << (bits - 1);
-  value &= (sign << 1) - 1;
-  return isSigned(node.kind) ? (value ^ sign) - sign : value;
-}
-
 // The largest count or length that a field can hold.
 std::uint64_t capacity(const LayoutNode& node) {
   if (node.kind == Kind::kBits) {
@@ -64,25 +52,165 @@ std::uint64_t capacity(const LayoutNode& node) {
   return bits >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1;
 }
 
-// Runs of whole-byte fields of fixed size are bounds-checked once, at their
-// first field: the bytes of the run, or 0 for a field that a run covers or
-// that is not fixed.
-void prepareRuns(const std::vector<LayoutNode>& nodes, std::uint32_t first, std::uint32_t last,
-                 std::vector<std::uint32_t>& runs) {
+using Step = RecordEngine::Step;
+
+// Fills the steps of nodes [first, last): each number's, and at the first of
+// a run of numbers, the run's.
+void prepareSteps(const FormatDefinition& layout, std::uint32_t first, std::uint32_t last,
+                  std::vector<Step>& steps) {
+  // A run's cells are formatted into room reserved at once.
+  constexpr std::uint32_t kMostRunCells = ByteSink::kMaxReserve / (kMaxNumberCell + 1);
   std::uint32_t start = last;  // none open
   for (std::uint32_t i = first; i < last; ++i) {
-    const LayoutNode& node = nodes[i];
-    const std::uint32_t bytes = node.kind == Kind::kHex ? node.size : numberBytes(node.kind);
-    if (bytes == 0) {
+    const LayoutNode& node = layout.nodes[i];
+    Step& step = steps[i];
+    step.bytes = static_cast<std::uint8_t>(numberBytes(node.kind));
+    if (step.bytes == 0) {
       start = last;
       if (node.kind == Kind::kRepeat || node.kind == Kind::kIf) {
-        prepareRuns(nodes, i + 1, node.end, runs);
+        prepareSteps(layout, i + 1, node.end, steps);
         i = node.end - 1;
       }
       continue;
     }
-    start = start == last ? i : start;
-    runs[start] += bytes;
+    step.bits = static_cast<std::uint8_t>(node.kind == Kind::kF32 ? 64 : 8 * step.bytes);
+    step.isSigned = isSigned(node.kind);
+    step.real = layout.framed() && (node.kind == Kind::kF32 || node.kind == Kind::kF64);
+    using Cell = Step::Cell;
+    switch (node.kind) {
+      case Kind::kU64:
+        step.cell = Cell::kU64;
+        break;
+      case Kind::kI64:
+        step.cell = Cell::kI64;
+        break;
+      case Kind::kF32:
+        step.cell = layout.framed() ? Cell::kExactF32 : Cell::kF32;
+        break;
+      case Kind::kF64:
+        step.cell = Cell::kF64;
+        break;
+      default:
+        step.cell = step.isSigned ? Cell::kI32 : Cell::kU32;
+    }
+    // A run of words in consecutive columns is kept apart from other numbers.
+    const bool word = (step.cell == Step::Cell::kU32 || step.cell == Step::Cell::kI32) &&
+                      step.bytes == 4 && node.slot < 0 && node.user < 0 && node.column >= 0;
+    if (start == last || steps[start].runCells == kMostRunCells || steps[start].words != word ||
+        (word && node.column != layout.nodes[i - 1].column + 1)) {
+      start = i;
+      step.words = word;
+    }
+    Step& run = steps[start];
+    run.runEnd = i + 1;
+    run.runBytes += step.bytes;
+    run.runCells += node.column >= 0 ? 1 : 0;
+    run.plain &= node.slot < 0 && !step.real;
+  }
+}
+
+// Whether nodes [first, last) are fields that nothing refers to, and no block.
+bool plainBody(const std::vector<LayoutNode>& nodes, std::uint32_t first, std::uint32_t last) {
+  return std::all_of(nodes.begin() + first, nodes.begin() + last, [](const LayoutNode& node) {
+    return node.kind != Kind::kRepeat && node.kind != Kind::kIf && node.slot < 0 && node.ref < 0 &&
+           node.user < 0;
+  });
+}
+
+// Copies nodes [first, last) into `out`, their columns moved by `shift`, and
+// each fixed repeat of plain fields as that many copies of its body; `index`
+// gets where each node that stays a node went.
+void unroll(const std::vector<LayoutNode>& nodes, std::uint32_t first, std::uint32_t last,
+            std::int32_t shift, std::vector<LayoutNode>& out, std::vector<std::uint32_t>& index) {
+  constexpr std::uint32_t kMostUnrolled = 4096;
+  for (std::uint32_t i = first; i < last; ++i) {
+    const LayoutNode& node = nodes[i];
+    index[i] = static_cast<std::uint32_t>(out.size());
+    if (node.kind == Kind::kRepeat && node.ref < 0 && plainBody(nodes, i + 1, node.end) &&
+        node.size * (node.end - i - 1) <= kMostUnrolled) {
+      for (std::uint32_t e = 0; e < node.size; ++e) {
+        unroll(nodes, i + 1, node.end,
+               shift + node.column + static_cast<std::int32_t>(e * node.columns), out, index);
+      }
+      i = node.end - 1;
+      continue;
+    }
+    out.push_back(node);
+    out.back().column += node.column >= 0 ? shift : 0;
+    if (node.kind == Kind::kRepeat || node.kind == Kind::kIf) {
+      // A repeat's body counts its columns from its element's first.
+      unroll(nodes, i + 1, node.end, node.kind == Kind::kIf ? shift : 0, out, index);
+      out[index[i]].end = static_cast<std::uint32_t>(out.size());
+      i = node.end - 1;
+    }
+  }
+}
+
+FormatDefinition program(const FormatDefinition& layout) {
+  FormatDefinition program;
+  program.clientBuild = layout.clientBuild;
+  program.slotCount = layout.slotCount;
+  std::vector<std::uint32_t> index(layout.nodes.size());
+  unroll(layout.nodes, 0, static_cast<std::uint32_t>(layout.nodes.size()), 0, program.nodes, index);
+  for (LayoutNode& node : program.nodes) {
+    node.user = node.user >= 0 ? static_cast<std::int32_t>(index[node.user]) : -1;
+  }
+  for (const auto& [ifNode, measure] : layout.measuresLeftOut) {
+    program.measuresLeftOut.emplace_back(index[ifNode], index[measure]);
+  }
+  return program;
+}
+
+// A value as `step` reads it from its little-endian bytes.
+std::uint64_t loadNumber(const unsigned char* at, const Step& step) {
+  std::uint64_t raw;
+  switch (step.bytes) {
+    case 1:
+      raw = at[0];
+      break;
+    case 2:
+      raw = at[0] | std::uint32_t{at[1]} << 8;
+      break;
+    case 4:
+      raw = decodeFixed32(at);
+      break;
+    default:
+      return decodeFixed32(at) | std::uint64_t{decodeFixed32(at + 4)} << 32;
+  }
+  // A signed one widened with its sign, so that a count or condition sees the
+  // same value read and written.
+  const std::uint64_t sign = std::uint64_t{1} << (step.bits - 1);
+  return step.isSigned ? (raw ^ sign) - sign : raw;
+}
+
+void storeNumber(char* out, std::uint64_t value, const Step& step) {
+  if (step.bytes == 4) {
+    encodeFixed32(reinterpret_cast<unsigned char*>(out), static_cast<std::uint32_t>(value));
+    return;
+  }
+  for (std::uint32_t b = 0; b < step.bytes; ++b) {
+    out[b] = static_cast<char>(value >> (8 * b));
+  }
+}
+
+// A number's cell, without its comma.
+char* writeCell(char* out, const Step& step, std::uint64_t value) {
+  using Cell = Step::Cell;
+  switch (step.cell) {
+    case Cell::kI32:
+      return writeSigned(out, static_cast<std::int32_t>(value));
+    case Cell::kU64:
+      return writeDecimal64(out, value);
+    case Cell::kI64:
+      return writeSigned64(out, static_cast<std::int64_t>(value));
+    case Cell::kF32:
+      return writeFloat(out, static_cast<std::uint32_t>(value));
+    case Cell::kExactF32:
+      return writeExactFloat(out, static_cast<std::uint32_t>(value));
+    case Cell::kF64:
+      return writeExactDouble(out, value);
+    default:
+      return writeDecimal(out, static_cast<std::uint32_t>(value));
   }
 }
 
@@ -106,11 +234,11 @@ const char* appendQuotedText(ByteSink& sink, const char* text, const char* last,
 template <bool kFormat>
 class Reader {
  public:
-  Reader(const FormatDefinition& layout, const std::vector<std::uint32_t>& runs,
+  Reader(const FormatDefinition& layout, const std::vector<Step>& steps,
          std::vector<std::uint64_t>& slots, const char* at, const char* end, ByteSink* sink)
       : layout_(layout),
         nodes_(layout.nodes),
-        runs_(runs),
+        steps_(steps),
         slots_(slots),
         at_(reinterpret_cast<const unsigned char*>(at)),
         end_(reinterpret_cast<const unsigned char*>(end)),
@@ -181,69 +309,49 @@ class Reader {
     }
   }
 
-  // A number: whole bytes, least significant first.
-  bool number(const LayoutNode& node, std::uint32_t run) {
-    if (!align() || left() < run) {
+  // The run of numbers that starts at node `first`, least significant byte
+  // first.
+  bool numbers(std::uint32_t first) {
+    const Step& run = steps_[first];
+    if (!align() || left() < run.runBytes) {
       return false;
     }
-    const std::uint32_t bytes = numberBytes(node.kind);
-    std::uint64_t raw = 0;
-    switch (bytes) {
-      case 1:
-        raw = at_[0];
-        break;
-      case 2:
-        raw = at_[0] | std::uint32_t{at_[1]} << 8;
-        break;
-      case 4:
-        raw = decodeFixed32(at_);
-        break;
-      default:
-        raw = decodeFixed32(at_) | std::uint64_t{decodeFixed32(at_ + 4)} << 32;
-        break;
-    }
-    at_ += bytes;
-    // A float that is not a number or is infinite would not come back.
-    if (framed_ && ((node.kind == Kind::kF32 && (~raw & 0x7F800000) == 0) ||
-                    (node.kind == Kind::kF64 && (~raw & 0x7FF0000000000000) == 0))) {
-      return false;
-    }
-    const std::uint64_t value = fieldValue(node, raw);
-    if (node.slot >= 0) {
-      slots_[node.slot] = value;
-    }
-    if (node.column < 0) {
+    shown_ |= run.runCells != 0;
+    if (!kFormat && run.plain) {
+      at_ += run.runBytes;
       return true;
     }
-    shown_ = true;
-    if constexpr (kFormat) {
-      char* const out = sink_->reserve(kMaxNumberCell + 1);
-      char* end = out;
-      switch (node.kind) {
-        case Kind::kI8:
-        case Kind::kI16:
-        case Kind::kI32:
-          end = writeSigned(out, static_cast<std::int32_t>(value));
-          break;
-        case Kind::kI64:
-          end = writeSigned64(out, static_cast<std::int64_t>(value));
-          break;
-        case Kind::kU64:
-          end = writeDecimal64(out, value);
-          break;
-        case Kind::kF32:
-          end = framed_ ? writeExactFloat(out, static_cast<std::uint32_t>(value))
-                        : writeFloat(out, static_cast<std::uint32_t>(value));
-          break;
-        case Kind::kF64:
-          end = writeExactDouble(out, value);
-          break;
-        default:
-          end = writeDecimal(out, static_cast<std::uint32_t>(value));
-          break;
+    char* out = kFormat ? sink_->reserve(run.runCells * (kMaxNumberCell + 1)) : nullptr;
+    if (kFormat && run.words) {
+      for (std::uint32_t i = first; i < run.runEnd; ++i, at_ += 4) {
+        const std::uint32_t word = decodeFixed32(at_);
+        out = steps_[i].isSigned ? writeSigned(out, static_cast<std::int32_t>(word))
+                                 : writeDecimal(out, word);
+        *out++ = ',';
       }
-      *end++ = ',';
-      sink_->commit(end);
+      sink_->commit(out);
+      return true;
+    }
+    for (std::uint32_t i = first; i < run.runEnd; ++i) {
+      const Step& step = steps_[i];
+      const std::uint64_t value = loadNumber(at_, step);
+      at_ += step.bytes;
+      // A float that is not a number or is infinite would not come back.
+      if (step.real &&
+          (step.bytes == 4 ? (~value & 0x7F800000) == 0 : (~value & 0x7FF0000000000000) == 0)) {
+        return false;
+      }
+      const LayoutNode& node = nodes_[i];
+      if (node.slot >= 0) {
+        slots_[node.slot] = value;
+      }
+      if (kFormat && node.column >= 0) {
+        out = writeCell(out, step, value);
+        *out++ = ',';
+      }
+    }
+    if constexpr (kFormat) {
+      sink_->commit(out);
     }
     return true;
   }
@@ -400,9 +508,10 @@ class Reader {
           i = node.end - 1;
           break;
         default:
-          if (!number(node, runs_[i])) {
+          if (!numbers(i)) {
             return false;
           }
+          i = steps_[i].runEnd - 1;
       }
     }
     return true;
@@ -410,7 +519,7 @@ class Reader {
 
   const FormatDefinition& layout_;
   const std::vector<LayoutNode>& nodes_;
-  const std::vector<std::uint32_t>& runs_;
+  const std::vector<Step>& steps_;
   std::vector<std::uint64_t>& slots_;
   const unsigned char* at_;
   const unsigned char* const end_;
@@ -445,9 +554,9 @@ void appendText(std::string& out, const CellText& cell) {
 
 class Writer {
  public:
-  Writer(const FormatDefinition& layout, std::span<const CellText> cells, std::string& out,
-         std::vector<std::uint64_t>& slots)
-      : nodes_(layout.nodes), cells_(cells), out_(out), slots_(slots) {}
+  Writer(const FormatDefinition& layout, const std::vector<Step>& steps, const RowCells& cells,
+         std::string& out, std::vector<std::uint64_t>& slots)
+      : nodes_(layout.nodes), steps_(steps), cells_(cells), out_(out), slots_(slots) {}
 
   bool write() {
     const bool ok =
@@ -458,25 +567,59 @@ class Writer {
   RowFault fault;
 
  private:
-  const CellText& cell(std::uint32_t column) const {
-    static const CellText kEmpty;
-    return column < cells_.size() ? cells_[column] : kEmpty;
-  }
+  CellText cell(std::uint32_t column) const { return cells_[column]; }
   bool empty(std::uint32_t column) const { return cell(column).bytes.empty(); }
 
-  std::uint64_t number(const LayoutNode& node, std::uint32_t column) const {
+  // A number's cell as its field holds it: an integer wraps modulo its
+  // width, as it does when written.
+  std::uint64_t number(const Step& step, std::uint32_t column) const {
     const std::string_view text = cell(column).bytes;
-    switch (node.kind) {
-      case Kind::kF32:
+    std::uint64_t value;
+    switch (step.cell) {
+      case Step::Cell::kF32:
+      case Step::Cell::kExactF32:
         return std::bit_cast<std::uint32_t>(textToFloat(text));
-      case Kind::kF64:
+      case Step::Cell::kF64:
         return std::bit_cast<std::uint64_t>(textToDouble(text));
-      case Kind::kU64:
-      case Kind::kI64:
+      case Step::Cell::kU64:
+      case Step::Cell::kI64:
         return textToInteger64(text);
       default:
-        return textToInteger(text);
+        value = cells_.integer(column);
     }
+    const std::uint64_t sign = std::uint64_t{1} << (step.bits - 1);
+    value &= (sign << 1) - 1;
+    return step.isSigned ? (value ^ sign) - sign : value;
+  }
+
+  // The run of numbers that starts at node `first`.
+  bool numbers(std::uint32_t first, std::uint32_t base) {
+    const Step& run = steps_[first];
+    const std::size_t at = out_.size();
+    out_.resize(at + run.runBytes);
+    char* out = out_.data() + at;
+    if (run.words) {
+      cells_.integers(base + static_cast<std::uint32_t>(nodes_[first].column), run.runEnd - first,
+                      [&out](std::uint32_t value) {
+                        encodeFixed32(reinterpret_cast<unsigned char*>(out), value);
+                        out += 4;
+                      });
+      return true;
+    }
+    for (std::uint32_t i = first; i < run.runEnd; ++i) {
+      const Step& step = steps_[i];
+      const LayoutNode& node = nodes_[i];
+      std::uint64_t value = node.column >= 0 ? number(step, base + node.column) : 0;
+      if (node.user >= 0 && !measure(node, base, value)) {
+        return false;
+      }
+      if (node.slot >= 0) {
+        slots_[node.slot] = value;
+      }
+      storeNumber(out, value, step);
+      out += step.bytes;
+    }
+    return true;
   }
 
   void align() {
@@ -506,12 +649,9 @@ class Writer {
     const LayoutNode& user = nodes_[node.user];
     const std::uint32_t column = base + user.column;
     if (user.kind == Kind::kRepeat) {
-      value = 0;
-      for (std::uint32_t e = user.most; e > 0 && value == 0; --e) {
-        for (std::uint32_t c = 0; c < user.columns; ++c) {
-          value = empty(column + (e - 1) * user.columns + c) ? value : e;
-        }
-      }
+      const std::size_t last = column + std::size_t{user.most} * user.columns;
+      const std::size_t filled = cells_.lastFilled(column, last);
+      value = filled == last ? 0 : (filled - column) / user.columns + 1;
       return true;
     }
     const std::uint64_t zero = user.kind == Kind::kSizedText ? 0 : 1;
@@ -574,40 +714,39 @@ class Writer {
             }
           } else {
             // A filled cell that the condition leaves out would be lost.
-            for (std::uint32_t c = column; c < column + node.columns; ++c) {
-              if (!empty(c)) {
-                fault = {RowFault::What::kLeftOut, c, 0};
-                return false;
-              }
+            const std::size_t filled = cells_.firstFilled(column, column + node.columns);
+            if (filled != column + node.columns) {
+              fault = {RowFault::What::kLeftOut, static_cast<std::uint32_t>(filled), 0};
+              return false;
             }
           }
           i = node.end - 1;
           break;
-        default: {  // a number or bits
-          std::uint64_t value = node.column >= 0 ? fieldValue(node, number(node, column)) : 0;
+        case Kind::kBits: {
+          std::uint64_t value =
+              node.column >= 0 ? textToInteger(cell(column).bytes) & capacity(node) : 0;
           if (node.user >= 0 && !measure(node, base, value)) {
             return false;
           }
           if (node.slot >= 0) {
             slots_[node.slot] = value;
           }
-          if (node.kind == Kind::kBits) {
-            writeBits(value, node.size);
-            break;
-          }
-          char bytes[8];
-          for (std::uint32_t b = 0; b < 8; ++b) {
-            bytes[b] = static_cast<char>(value >> (8 * b));
-          }
-          out_.append(bytes, numberBytes(node.kind));
+          writeBits(value, node.size);
+          break;
         }
+        default:
+          if (!numbers(i, base)) {
+            return false;
+          }
+          i = steps_[i].runEnd - 1;
       }
     }
     return true;
   }
 
   const std::vector<LayoutNode>& nodes_;
-  std::span<const CellText> cells_;
+  const std::vector<Step>& steps_;
+  const RowCells& cells_;
   std::string& out_;
   std::vector<std::uint64_t>& slots_;
   unsigned bitByte_ = 0;
@@ -617,24 +756,24 @@ class Writer {
 }  // namespace
 
 RecordEngine::RecordEngine(const FormatDefinition& layout)
-    : layout_(layout), slots_(layout.slotCount), runs_(layout.nodes.size()) {
-  prepareRuns(layout.nodes, FormatDefinition::kFirstFieldNode,
-              static_cast<std::uint32_t>(layout.nodes.size()), runs_);
+    : program_(program(layout)), slots_(layout.slotCount), steps_(program_.nodes.size()) {
+  prepareSteps(program_, FormatDefinition::kFirstFieldNode,
+               static_cast<std::uint32_t>(program_.nodes.size()), steps_);
 }
 
 const char* RecordEngine::check(const char* at, const char* end, std::uint32_t& lostTexts) {
-  Reader<false> reader(layout_, runs_, slots_, at, end, nullptr);
+  Reader<false> reader(program_, steps_, slots_, at, end, nullptr);
   const char* const fieldsEnd = reader.read();
   lostTexts = reader.lostTexts;
   return fieldsEnd;
 }
 
 const char* RecordEngine::format(const char* at, const char* end, ByteSink& sink) {
-  return Reader<true>(layout_, runs_, slots_, at, end, &sink).read();
+  return Reader<true>(program_, steps_, slots_, at, end, &sink).read();
 }
 
-bool RecordEngine::write(std::span<const CellText> cells, std::string& out, RowFault& fault) {
-  Writer writer(layout_, cells, out, slots_);
+bool RecordEngine::write(const RowCells& cells, std::string& out, RowFault& fault) {
+  Writer writer(program_, steps_, cells, out, slots_);
   const bool ok = writer.write();
   fault = writer.fault;
   return ok;

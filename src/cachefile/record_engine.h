@@ -5,22 +5,15 @@
 // cells. Whether a record fits its layout is decided here and nowhere else.
 
 #include <cstdint>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "catalogue/format_definition.h"
+#include "csv/text_row.h"
 #include "io/byte_sink.h"
 
 namespace cachesift {
-
-// A cell of a CSV row as it stands in the file: a quoted cell's bytes without
-// its quotes, and whether they must be unescaped to give its text.
-struct CellText {
-  std::string_view bytes;
-  bool escaped = false;
-};
 
 // Why a row's cells could not be written, for the cell in `column` (from 0):
 // a text longer than the `most` bytes that its length field can say, or a
@@ -59,13 +52,34 @@ class RecordEngine {
   // cells[0]; missing ones count as empty). Each count and length without a
   // column is measured from the cells it measures; a counted repeat counts
   // the elements up to the last one whose cells are not all empty.
-  bool write(std::span<const CellText> cells, std::string& out, RowFault& fault);
+  bool write(const RowCells& cells, std::string& out, RowFault& fault);
+
+  // A node as the engine runs it, worked out once per layout. Numbers that
+  // follow each other are a run: checked, formatted and written together.
+  struct Step {
+    enum class Cell : std::uint8_t { kNone, kU32, kI32, kU64, kI64, kF32, kExactF32, kF64 };
+    std::uint8_t bytes = 0;  // of a number
+    std::uint8_t bits = 0;   // of its value, which a signed one extends to 64
+    bool isSigned = false;
+    bool real = false;  // a float that must be finite to come back
+    Cell cell = Cell::kNone;
+    // At a run's first number: the node after the run, its bytes, its cells,
+    // and whether checking it needs no more than its length.
+    std::uint32_t runEnd = 0;
+    std::uint32_t runBytes = 0;
+    std::uint32_t runCells = 0;
+    bool plain = true;
+    // Whether the run is only words shown as integers, each in the column
+    // after the last: those are read and written in a tighter loop.
+    bool words = false;
+  };
 
  private:
-  const FormatDefinition& layout_;
+  // The layout's nodes with its fixed repeats of plain fields unrolled, so
+  // that their numbers make long runs.
+  FormatDefinition program_;
   std::vector<std::uint64_t> slots_;
-  // Per node: the bytes of the run of fixed fields that it starts, or 0.
-  std::vector<std::uint32_t> runs_;
+  std::vector<Step> steps_;  // one per node
 };
 
 }  // namespace cachesift

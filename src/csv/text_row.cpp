@@ -1,5 +1,7 @@
 #include "csv/text_row.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "io/byte_scan.h"
@@ -143,6 +145,142 @@ std::string TextRow::cell(std::size_t k) const {
     cursor.next();
   }
   return cursor.nextText();
+}
+
+namespace {
+
+// A bit per byte of [first, first + 64) that is a comma, the first byte's the
+// lowest; bytes past `last` are none.
+std::uint64_t commaBits(const char* first, const char* last) {
+  std::uint64_t bits = 0;
+  if (last - first >= 64) {
+#ifdef __SSE2__
+    const __m128i comma = _mm_set1_epi8(',');
+    for (int i = 0; i < 4; ++i) {
+      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first + 16 * i));
+      bits |=
+          std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, comma)))}
+          << (16 * i);
+    }
+    return bits;
+#endif
+  }
+  const auto count = std::min<std::ptrdiff_t>(last - first, 64);
+  for (std::ptrdiff_t i = 0; i < count; ++i) {
+    bits |= std::uint64_t{first[i] == ','} << i;
+  }
+  return bits;
+}
+
+}  // namespace
+
+void RowCells::split(const TextRow& row) {
+  // The commas are found at once, so that each cell's end does not wait for
+  // a search from the last one's.
+  const char* const begin = row.line_.data();
+  const char* const end = begin + row.line_.size();
+  commas_.resize((row.line_.size() + 63) / 64);
+  for (std::size_t w = 0; w < commas_.size(); ++w) {
+    commas_[w] = commaBits(begin + 64 * w, end);
+  }
+  // The comma bits not yet taken: those of word w from the one found last.
+  std::size_t w = 0;
+  std::uint64_t bits = commas_.empty() ? 0 : commas_[0];
+  const auto nextComma = [&] {
+    while (bits == 0) {
+      if (++w >= commas_.size()) {
+        return end;
+      }
+      bits = commas_[w];
+    }
+    const char* const comma = begin + 64 * w + static_cast<std::size_t>(std::countr_zero(bits));
+    bits &= bits - 1;
+    return comma;
+  };
+  const std::size_t count = row.cellCount_;
+  const std::size_t words = (count + 63) / 64;
+  ends_.resize(std::max(ends_.size(), count));
+  quoted_.assign(words, 0);
+  escaped_.assign(words, 0);
+  filled_.assign(words, 0);
+  std::size_t* out = ends_.data();
+  std::uint64_t filled = 0;
+  const char* p = begin;
+  for (std::size_t k = 0; k < count; ++k) {
+    const char* cellEnd;
+    bool full;
+    if (p != end && *p == '"') {
+      const TextRow::Cursor::QuotedCell quoted =
+          TextRow::Cursor::closeQuotedCell(p + 1, end, row.multiLine_);
+      quoted_[k / 64] |= std::uint64_t{1} << (k % 64);
+      escaped_[k / 64] |= std::uint64_t{quoted.escaped} << (k % 64);
+      full = quoted.close != p + 1;
+      cellEnd = quoted.close + 1;
+      p = cellEnd + (cellEnd != end ? 1 : 0);
+      // Its commas are text: the next cell's end is searched from here.
+      const auto at = static_cast<std::size_t>(p - begin);
+      w = at / 64;
+      bits = w < commas_.size() ? commas_[w] & (~std::uint64_t{0} << (at % 64)) : 0;
+    } else {
+      cellEnd = nextComma();
+      full = cellEnd != p;
+      p = cellEnd + (cellEnd != end ? 1 : 0);
+    }
+    *out++ = static_cast<std::size_t>(cellEnd - begin);
+    filled |= std::uint64_t{full} << (k % 64);
+    if (k % 64 == 63 || k + 1 == count) {
+      filled_[k / 64] = filled;
+      filled = 0;
+    }
+  }
+  size_ = count;
+  row_ = begin;
+  rowEnd_ = end;
+  dropped_ = row.cell0Dropped_;
+  if (count > 0 && dropped_ != 0) {
+    markFilled();
+  }
+}
+
+void RowCells::assign(std::span<const CellText> cells) {
+  given_.assign(cells.begin(), cells.end());
+  size_ = given_.size();
+  row_ = rowEnd_ = nullptr;
+  markFilled();
+}
+
+void RowCells::markFilled() {
+  filled_.assign((size_ + 63) / 64, 0);
+  for (std::size_t k = 0; k < size_; ++k) {
+    filled_[k / 64] |= std::uint64_t{!(*this)[k].bytes.empty()} << (k % 64);
+  }
+}
+
+std::size_t RowCells::firstFilled(std::size_t first, std::size_t last) const {
+  last = std::min(last, size_);
+  for (std::size_t k = first; k < last;) {
+    const std::uint64_t bits = filled_[k / 64] >> (k % 64);
+    if (bits != 0) {
+      const std::size_t found = k + static_cast<std::size_t>(std::countr_zero(bits));
+      return found < last ? found : last;
+    }
+    k = (k / 64 + 1) * 64;
+  }
+  return last;
+}
+
+std::size_t RowCells::lastFilled(std::size_t first, std::size_t last) const {
+  for (std::size_t k = std::min(last, size_); k > first;) {
+    // The bits of the cells below k in k's word, or the word before.
+    const std::size_t w = (k - 1) / 64;
+    const std::uint64_t bits = filled_[w] & (~std::uint64_t{0} >> (63 - (k - 1) % 64));
+    if (bits != 0) {
+      const std::size_t found = 64 * w + 63 - static_cast<std::size_t>(std::countl_zero(bits));
+      return found >= first ? found : last;
+    }
+    k = 64 * w;
+  }
+  return last;
 }
 
 }  // namespace cachesift

@@ -3,13 +3,22 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "csv/text_to_integer.h"
 #include "io/byte_scan.h"
 
 namespace cachesift {
+
+// A cell of a CSV row as it stands in the file: a quoted cell's bytes without
+// its quotes, and whether they must be unescaped to give its text.
+struct CellText {
+  std::string_view bytes;
+  bool escaped = false;
+};
 
 // One CSV row divided into cells, read where it stands: the row copies
 // nothing, and the file's bytes must outlive it.
@@ -114,6 +123,7 @@ class TextRow {
     }
 
    private:
+    friend class RowCells;
     struct QuotedCell {
       const char* close;  // the closing quote
       bool escaped;
@@ -130,10 +140,94 @@ class TextRow {
   };
 
  private:
+  friend class RowCells;
   std::string_view line_;  // the row's bytes without its last line end
   std::size_t cellCount_ = 0;
   std::size_t cell0Dropped_ = 0;
   bool multiLine_ = false;
+};
+
+// A row's cells at hand, and which of them are filled (not empty), kept from
+// row to row. A split row keeps where each cell ends, found without a search
+// per cell, as rows of today's layouts have over a thousand cells.
+class RowCells {
+ public:
+  // The cells of `row`, as a Cursor walks them.
+  void split(const TextRow& row);
+  // The cells given.
+  void assign(std::span<const CellText> cells);
+
+  std::size_t size() const { return size_; }
+  // Cell k, or an empty one past the last.
+  CellText operator[](std::size_t k) const {
+    if (k >= size_) {
+      return {};
+    }
+    if (row_ == nullptr) {
+      return given_[k];
+    }
+    const std::size_t start = k == 0 ? 0 : ends_[k - 1] + 1;
+    const std::size_t end = ends_[k];
+    CellText cell{{row_ + start, end - start}, false};
+    if (bit(quoted_, k)) {
+      cell = {{row_ + start + 1, end - start - 2}, bit(escaped_, k)};
+    }
+    cell.bytes.remove_prefix(k == 0 ? dropped_ : 0);
+    return cell;
+  }
+  // Cell k read by textToInteger; a short number of a split row in one step.
+  std::uint32_t integer(std::size_t k) const {
+    const std::string_view text = (*this)[k].bytes;
+    if (!text.empty() && text.size() < 8 && row_ != nullptr && rowEnd_ - text.data() >= 8) {
+      std::uint32_t value;
+      if (leadingDigits(loadEightBytes(text.data()), value) == static_cast<int>(text.size())) {
+        return value;
+      }
+    }
+    return textToInteger(text);
+  }
+  // Hands cells [first, first + count) read by textToInteger to `take`, in
+  // order: a row's words in a tight loop.
+  template <typename Take>
+  void integers(std::size_t first, std::size_t count, Take&& take) const {
+    for (std::size_t k = first; k < first + count; ++k) {
+      if (k == 0 || k >= size_ || row_ == nullptr || bit(quoted_, k)) {
+        take(integer(k));
+        continue;
+      }
+      const char* const start = row_ + ends_[k - 1] + 1;
+      const std::size_t length = static_cast<std::size_t>(row_ + ends_[k] - start);
+      std::uint32_t value;
+      if (length - 1 < 7 && rowEnd_ - start >= 8 &&
+          leadingDigits(loadEightBytes(start), value) == static_cast<int>(length)) {
+        take(value);
+      } else {
+        take(textToInteger({start, length}));
+      }
+    }
+  }
+  // The first or the last filled cell of [first, last), or `last` when none.
+  std::size_t firstFilled(std::size_t first, std::size_t last) const;
+  std::size_t lastFilled(std::size_t first, std::size_t last) const;
+
+ private:
+  static bool bit(const std::vector<std::uint64_t>& bits, std::size_t k) {
+    return (bits[k / 64] >> (k % 64) & 1) != 0;
+  }
+  void markFilled();
+
+  std::size_t size_ = 0;
+  // A split row: its bytes, where each cell ends (its comma, or the row's
+  // end), and which cells are quoted and escaped.
+  const char* row_ = nullptr;
+  const char* rowEnd_ = nullptr;
+  std::size_t dropped_ = 0;  // of cell 0
+  std::vector<std::size_t> ends_;
+  std::vector<std::uint64_t> quoted_;
+  std::vector<std::uint64_t> escaped_;
+  std::vector<CellText> given_;        // cells given
+  std::vector<std::uint64_t> filled_;  // a bit per cell
+  std::vector<std::uint64_t> commas_;  // a bit per byte of the row
 };
 
 template <typename Out>
