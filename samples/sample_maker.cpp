@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
@@ -51,7 +52,8 @@ constexpr std::array<std::string_view, 24> kSpreadsheetWords = {
 
 class Maker {
  public:
-  Maker(const RandomWords& random, Texts texts) : random_(random), texts_(texts) {}
+  Maker(const RandomWords& random, Texts texts, bool special)
+      : random_(random), texts_(texts), special_(special) {}
 
   // Plain modulo rather than a distribution: the same bytes from every
   // standard library.
@@ -81,6 +83,13 @@ class Maker {
     return static_cast<float>(static_cast<std::int32_t>(below(2000000)) - 1000000) / 100.0f;
   }
 
+  // A float's bits, a special one where asked.
+  std::uint32_t floatBits() {
+    static constexpr std::array<std::uint32_t, 7> kSpecial = {
+        0x7FC00000, 0xFFC00001, 0x7F800000, 0xFF800000, 0x80000000, 0x00000001, 0x807FFFFF};
+    return special_ && below(4) == 0 ? kSpecial[below(7)] : std::bit_cast<std::uint32_t>(decimal());
+  }
+
   std::string text() {
     if (texts_ != Texts::kRandomBytes) {
       return std::string(texts_ == Texts::kSpreadsheet ? kSpreadsheetWords[below(24)]
@@ -100,6 +109,7 @@ class Maker {
  private:
   const RandomWords& random_;
   const Texts texts_;
+  const bool special_;
 };
 
 // Whether a layout's records are made field by field, rather than from cells:
@@ -129,6 +139,7 @@ bool madeByField(const FormatDefinition& definition) {
 // field, or a cell that a condition leaves out, is made empty.
 std::string fieldsFromCells(const FormatDefinition& definition, Maker& maker) {
   std::vector<std::string> cells(definition.columns.size());
+  std::optional<std::uint32_t> special;
   for (std::size_t k = 2; k < cells.size(); ++k) {
     if (maker.below(4) == 0) {
       continue;  // empty: 0, an empty text, or an absent element
@@ -147,7 +158,19 @@ std::string fieldsFromCells(const FormatDefinition& definition, Maker& maker) {
       case FieldKind::kSizedTextZ0:
         cells[k] = maker.text();
         break;
-      case FieldKind::kF32:
+      case FieldKind::kF32: {
+        // A record's first special float is written over a marker's bytes, as
+        // its cell could not say it.
+        const std::uint32_t bits = maker.floatBits();
+        const std::uint32_t exponent = bits & 0x7F800000;
+        if (!special && (exponent == 0x7F800000 || (exponent == 0 && bits != 0))) {
+          special = bits;
+          cells[k] = "12345.5";  // 0x4640E600
+        } else {
+          cells[k] = std::to_string(std::bit_cast<float>(bits));
+        }
+        break;
+      }
       case FieldKind::kF64:
         cells[k] = std::to_string(maker.decimal());
         break;
@@ -173,6 +196,10 @@ std::string fieldsFromCells(const FormatDefinition& definition, Maker& maker) {
     fields.clear();
     texts[fault.column] = {};
   }
+  const std::size_t marker = fields.find(std::string_view("\x00\xE6\x40\x46", 4));
+  if (special && marker != std::string::npos) {
+    encodeFixed32(reinterpret_cast<unsigned char*>(&fields[marker]), *special);
+  }
   return fields;
 }
 
@@ -191,15 +218,16 @@ std::string samplePath(const FormatDefinition& definition) {
 }
 
 std::string makeCache(const FormatDefinition& definition, std::uint32_t recordCount,
-                      std::uint32_t seed, Texts texts) {
+                      std::uint32_t seed, Texts texts, Floats floats) {
   std::mt19937 random(seed);
   return makeCache(
-      definition, recordCount, [&random] { return static_cast<std::uint32_t>(random()); }, texts);
+      definition, recordCount, [&random] { return static_cast<std::uint32_t>(random()); }, texts,
+      floats);
 }
 
 std::string makeCache(const FormatDefinition& definition, std::uint32_t recordCount,
-                      const RandomWords& random, Texts texts) {
-  Maker maker(random, texts);
+                      const RandomWords& random, Texts texts, Floats floats) {
+  Maker maker(random, texts, floats == Floats::kSpecial);
   WdbHeader header;
   header.signature = wordFromChars(std::string_view(definition.signature.data(), 4));
   header.headerWord1 = definition.framed() ? definition.clientBuild : kBuiltInLayoutsBuild;
@@ -214,6 +242,7 @@ std::string makeCache(const FormatDefinition& definition, std::uint32_t recordCo
   for (std::uint32_t r = 0; r < recordCount; ++r) {
     id += 1 + maker.below(20);
     const bool byField = madeByField(definition);
+    const bool exact = definition.framed();  // the built-in layouts show six decimals
     std::string fields = byField ? "" : fieldsFromCells(definition, maker);
     for (std::size_t k = 2; byField && k < definition.columns.size(); ++k) {
       switch (definition.columns[k].kind) {
@@ -230,7 +259,8 @@ std::string makeCache(const FormatDefinition& definition, std::uint32_t recordCo
           fields.push_back(static_cast<char>(maker.below(256)));
           break;
         case FieldKind::kF32:
-          appendWord(fields, std::bit_cast<std::uint32_t>(maker.decimal()));
+          appendWord(fields,
+                     exact ? maker.floatBits() : std::bit_cast<std::uint32_t>(maker.decimal()));
           break;
         default:
           appendWord(fields, maker.number());

@@ -21,6 +21,15 @@ enum class Texts {
   kRandomBytes,
 };
 
+// Which floats the records of a build's own layouts hold.
+enum class Floats {
+  // Values of at most two decimals.
+  kDecimals,
+  // One in four NaN, an infinity, -0 or a subnormal. The built-in layouts,
+  // whose floats show six decimals, keep to decimals.
+  kSpecial,
+};
+
 // Where the values come from: 32 random bits a call.
 using RandomWords = std::function<std::uint32_t()>;
 
@@ -39,9 +48,10 @@ std::string samplePath(const FormatDefinition& definition);
 // fields and texts, empty ones included, but never what the CSV form cannot
 // carry back (the byte 1A) or a text cannot hold (NUL).
 std::string makeCache(const FormatDefinition& definition, std::uint32_t recordCount,
-                      std::uint32_t seed, Texts texts = Texts::kAny);
+                      std::uint32_t seed, Texts texts = Texts::kAny,
+                      Floats floats = Floats::kDecimals);
 // The same from any source of random words.
 std::string makeCache(const FormatDefinition& definition, std::uint32_t recordCount,
-                      const RandomWords& random, Texts texts);
+                      const RandomWords& random, Texts texts, Floats floats = Floats::kDecimals);
 
 }  // namespace cachesift::samples

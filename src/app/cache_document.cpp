@@ -1,3 +1,5 @@
+// The conversion state's housekeeping: releasing it, and a read's status.
+
 #include "app/cache_document.h"
 
 #include "io/console.h"

@@ -1,5 +1,7 @@
 #pragma once
 
+// The state of one conversion and its steps, in both directions.
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>

@@ -1,3 +1,5 @@
+// The console program: its banner, its argument and the direction it names.
+
 #include "app/driver.h"
 
 #include <string>

@@ -1,5 +1,7 @@
 #pragma once
 
+// The console program, apart from the platform's entry point.
+
 #include <string_view>
 
 namespace cachesift {

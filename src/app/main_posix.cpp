@@ -1,3 +1,5 @@
+// The entry point on Linux and other POSIX systems.
+
 #include <csignal>
 
 #include "app/driver.h"

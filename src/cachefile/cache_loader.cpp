@@ -1,3 +1,5 @@
+// Cache to CSV, first steps: the header, the body and the choice of layout.
+
 #include <algorithm>
 #include <limits>
 #include <string>

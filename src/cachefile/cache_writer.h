@@ -1,5 +1,7 @@
 #pragma once
 
+// Where a cache file made from a CSV file goes.
+
 #include <string>
 #include <string_view>
 

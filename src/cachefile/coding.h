@@ -1,5 +1,7 @@
 #pragma once
 
+// Little-endian words, as cache files store them.
+
 #include <bit>
 #include <cstdint>
 #include <cstring>

@@ -1,5 +1,7 @@
 #pragma once
 
+// The header of a cache file, its words read and written.
+
 #include <array>
 #include <cstddef>
 #include <cstdint>

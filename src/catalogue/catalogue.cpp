@@ -1,3 +1,5 @@
+// The process-wide catalogue of layouts, filled from the layout files.
+
 #include "catalogue/catalogue.h"
 
 #include <algorithm>

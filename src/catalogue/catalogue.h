@@ -1,5 +1,7 @@
 #pragma once
 
+// The process-wide catalogue of layouts and the layout files built in.
+
 #include <span>
 #include <string>
 #include <string_view>

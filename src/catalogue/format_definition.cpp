@@ -1,3 +1,5 @@
+// A layout's fields and columns, its builds line, and the catalogue's look-ups.
+
 #include "catalogue/format_definition.h"
 
 #include <algorithm>

@@ -1,4 +1,8 @@
+// Reads the layout files: a "builds" line, then per cache file its fields,
+// into layouts whose nodes, ids and columns are checked as they are read.
 #include "catalogue/layout_text.h"
+
+#include "catalogue/layout_words.h"
 
 #include <algorithm>
 #include <charconv>
@@ -28,37 +32,6 @@ constexpr NumberKind kNumberKinds[] = {
     {"f32", FieldKind::kF32, 0},
     {"f64", FieldKind::kF64, 0},
 };
-
-std::string_view trim(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(" \t\r");
-  if (first == std::string_view::npos) {
-    return {};
-  }
-  return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
-}
-
-// Takes the first blank-separated word off `text`.
-std::string_view nextWord(std::string_view& text) {
-  const std::string_view word = text.substr(0, text.find_first_of(" \t"));
-  text = trim(text.substr(word.size()));
-  return word;
-}
-
-std::optional<std::uint64_t> number(std::string_view word) {
-  std::uint64_t value = 0;
-  const auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), value);
-  if (ec != std::errc() || end != word.data() + word.size()) {
-    return std::nullopt;
-  }
-  return value;
-}
-
-bool isId(std::string_view word) {
-  return word.size() > 1 && word[0] == '$' && std::all_of(word.begin() + 1, word.end(), [](char c) {
-           return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                  c == '_';
-         });
-}
 
 // Reads a layout file line by line into layouts; the first fault ends it.
 class Parser {
@@ -461,35 +434,9 @@ class Parser {
     if (firstBuild_ == 0 && !builtInKindsOnly()) {
       return fail("the built-in layouts take u8, u32, i32, f32 and text only");
     }
-    std::vector<std::uint32_t> numbers;
-    expand(FormatDefinition::kFirstFieldNode, static_cast<std::uint32_t>(current_.nodes.size()),
-           numbers);
+    addColumns(current_, names_);
     if (error_.empty()) {
       layouts_.push_back(std::move(current_));
-    }
-  }
-
-  // Gives every column its name and type, in column order. A `#` in a name
-  // is the number of an element: the first of the outermost repeat.
-  void expand(std::uint32_t first, std::uint32_t last, std::vector<std::uint32_t>& numbers) {
-    for (std::uint32_t i = first; i < last;) {
-      const LayoutNode& node = current_.nodes[i];
-      if (node.kind == FieldKind::kIf) {
-        expand(i + 1, node.end, numbers);
-        i = node.end;
-      } else if (node.kind == FieldKind::kRepeat) {
-        for (std::uint32_t n = 1; n <= (node.most != 0 ? node.most : node.size); ++n) {
-          numbers.push_back(n);
-          expand(i + 1, node.end, numbers);
-          numbers.pop_back();
-        }
-        i = node.end;
-      } else {
-        if (node.column >= 0) {
-          current_.columns.push_back({numberedName(names_[i], numbers), node.kind});
-        }
-        ++i;
-      }
     }
   }
 
@@ -510,20 +457,6 @@ class Parser {
           return false;
       }
     });
-  }
-
-  static std::string numberedName(std::string_view name,
-                                  const std::vector<std::uint32_t>& numbers) {
-    std::string out;
-    std::size_t used = 0;
-    for (const char c : name) {
-      if (c == '#' && used < numbers.size()) {
-        out += std::to_string(numbers[used++]);
-      } else {
-        out.push_back(c);
-      }
-    }
-    return out;
   }
 
   std::size_t lineNumber_ = 0;

@@ -1,3 +1,5 @@
+// CSV to cache, first steps: the rows, the first row's layout and the header.
+
 #include "csv/csv_reader.h"
 
 #include <charconv>

@@ -1,5 +1,7 @@
 #pragma once
 
+// Dividing a CSV file into its rows.
+
 #include <string_view>
 #include <vector>
 

@@ -1,5 +1,7 @@
 #pragma once
 
+// Decimal digits eight at a time.
+
 #include <bit>
 #include <cstdint>
 #include <cstring>

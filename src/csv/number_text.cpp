@@ -1,3 +1,5 @@
+// Numbers and bytes as cell text, and hexadecimal text read back.
+
 #include "csv/number_text.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// Dividing CSV rows into cells.
+
 #include "csv/text_row.h"
 
 #include <algorithm>

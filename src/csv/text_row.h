@@ -1,5 +1,7 @@
 #pragma once
 
+// A CSV row and its cells, read where they stand in the file.
+
 #include <array>
 #include <cstddef>
 #include <cstdint>

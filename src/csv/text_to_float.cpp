@@ -1,3 +1,5 @@
+// Float cells read back, correctly rounded.
+
 #include "csv/text_to_float.h"
 
 #include <charconv>

@@ -1,5 +1,7 @@
 #pragma once
 
+// Float cells read back.
+
 #include <string_view>
 
 namespace cachesift {

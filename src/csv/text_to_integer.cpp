@@ -1,3 +1,5 @@
+// Integer cells of 64 bits and of binary digits read back.
+
 #include "csv/text_to_integer.h"
 
 namespace cachesift {

@@ -1,5 +1,7 @@
 #pragma once
 
+// Integer cells read back, modulo their width.
+
 #include <cstddef>
 #include <cstdint>
 #include <string_view>

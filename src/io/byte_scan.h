@@ -1,5 +1,7 @@
 #pragma once
 
+// Searches through bytes, sixteen at a time where the machine allows.
+
 #include <array>
 #include <bit>
 #include <cstddef>

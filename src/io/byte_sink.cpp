@@ -1,3 +1,5 @@
+// Handing a sink's buffered bytes on.
+
 #include "io/byte_sink.h"
 
 namespace cachesift {

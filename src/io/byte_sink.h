@@ -1,5 +1,7 @@
 #pragma once
 
+// Where output bytes go: a buffer handed on a block at a time.
+
 #include <cstddef>
 #include <cstring>
 #include <memory>

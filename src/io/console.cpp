@@ -1,3 +1,5 @@
+// Console output.
+
 #include "io/console.h"
 
 #include <cstdio>

@@ -1,5 +1,7 @@
 #pragma once
 
+// Console output, and a console that keeps what it is given, for tests.
+
 #include <string>
 #include <string_view>
 

@@ -1,3 +1,5 @@
+// Reading whole files, and writing files through a temporary one.
+
 #include "io/file_io.h"
 
 #include <cerrno>

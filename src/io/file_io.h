@@ -1,5 +1,7 @@
 #pragma once
 
+// Reading whole files, and writing files so that none is left half-written.
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>

@@ -1,5 +1,7 @@
 #pragma once
 
+// What the file steps need of the operating system.
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>

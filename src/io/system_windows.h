@@ -1,5 +1,7 @@
 #pragma once
 
+// Text between the Windows wide-character calls and UTF-8.
+
 #include <string>
 #include <string_view>
 

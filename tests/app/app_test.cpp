@@ -31,9 +31,11 @@ TEST(Conversion, EveryLayoutAsInLayoutsTxt) {
 }
 
 // Well-formed caches of every layout with many random records (300, or 40 of a
-// layout whose records hold up to some thousand cells) come
-// back byte for byte through CSV, without a warning: texts of invented words,
-// and of random bytes full of double quotes, commas, CR and LF.
+// layout whose records hold up to some thousand cells) come back byte for
+// byte through CSV: texts of invented words, and of random bytes full of
+// double quotes, commas, CR and LF. Floats that are NaN, infinite, -0 or
+// subnormal come back too, the records that the CSV cannot show kept as bytes;
+// that is the only warning.
 TEST(Conversion, RandomCachesRoundTrip) {
   layouts();
   for (const FormatCatalogue* catalogue : {&formatCatalogue(), &madeLayouts()}) {
@@ -41,12 +43,20 @@ TEST(Conversion, RandomCachesRoundTrip) {
       for (std::uint32_t seed : {11u, 12u, 13u}) {
         for (samples::Texts texts : {samples::Texts::kAny, samples::Texts::kRandomBytes}) {
           SCOPED_TRACE(layout.fileName + " seed " + std::to_string(seed));
-          const std::string cache =
-              samples::makeCache(layout, layout.columns.size() <= 256 ? 300 : 40, seed, texts);
+          const auto floats = seed == 13 ? samples::Floats::kSpecial : samples::Floats::kDecimals;
+          const std::string cache = samples::makeCache(
+              layout, layout.columns.size() <= 256 ? 300 : 40, seed, texts, floats);
           const Converted csv = cacheToCsv(cache, catalogue);
           const Converted back = csvToCache(csv.file, catalogue);
           ASSERT_EQ(back.file, cache);
-          ASSERT_EQ((csv.console + back.console).find("WARNING"), std::string::npos);
+          // Only records of special floats are kept as bytes, and nothing else warns.
+          const std::string console = csv.console + back.console;
+          const std::size_t warning = console.find("WARNING");
+          ASSERT_TRUE(warning == std::string::npos ||
+                      (floats == samples::Floats::kSpecial &&
+                       console.find("WARNING", warning + 1) == std::string::npos &&
+                       console.find(" records do not fit the layout;") != std::string::npos))
+              << console;
         }
       }
     }

@@ -1,10 +1,13 @@
 // The fuzzer's bytes as a cache file and as a CSV file, by the layouts built
 // in and by made ones: each conversion must run to its end or refuse, without
-// crashing, reading out of bounds or leaking. That well-formed caches come
-// back byte for byte is the unit tests' random round trip.
+// crashing, reading out of bounds or leaking. A cache that a build's own
+// layout reads must come back through its CSV: the records read, byte for
+// byte, whether their layout reads them or they are kept as bytes.
+#include <cstdlib>
 #include <string>
 
 #include "app/cache_document.h"
+#include "cachefile/record_frame.h"
 #include "catalogue/catalogue.h"
 #include "io/byte_sink.h"
 #include "io/console.h"
@@ -13,6 +16,16 @@
 namespace {
 
 using namespace cachesift;
+
+// The bytes of a document's records, as its body frames them.
+std::string_view recordBytes(const CacheDocument& document) {
+  FrameReader frames(*document.definition, document.body);
+  RecordFrame frame;
+  for (std::uint32_t r = 0; r < document.recordCount && frames.next(frame); ++r) {
+    frames.skipTo(frame.end);
+  }
+  return document.body.substr(0, frames.offset());
+}
 
 // Converts cache file bytes to CSV and that CSV back; gives the cache made.
 std::string throughCsv(std::string_view cacheBytes, CapturingConsole& console,
@@ -24,9 +37,17 @@ std::string throughCsv(std::string_view cacheBytes, CapturingConsole& console,
   StringSink csvBytes, cacheAgain;
   cache.decodeRecords();
   cache.formatCsv(csvBytes);
-  if (csv.loadCsvBytes(csvBytes.bytes())) {
-    csv.rebuildHeader();
-    csv.formatCache(cacheAgain);
+  // Both directions take the same layout; one that frames its records gives
+  // them back, but where a text holds the byte 1A, as the console warns.
+  const bool back = csv.loadCsvBytes(csvBytes.bytes()) && (csv.rebuildHeader(), true) &&
+                    csv.formatCache(cacheAgain);
+  if (back && cache.definition == csv.definition && cache.definition->framed() &&
+      console.text().find("1A") == std::string::npos) {
+    CacheDocument again(console, layouts);
+    if (!again.loadCacheBytes(cacheAgain.bytes()) ||
+        (again.decodeRecords(), recordBytes(again) != recordBytes(cache))) {
+      std::abort();
+    }
   }
   return cacheAgain.bytes();
 }

@@ -1,0 +1,391 @@
+// Cache to CSV: the record engine's walk of a record's fields, which checks
+// whether the record fits and, formatting, writes its cells.
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "cachefile/coding.h"
+#include "cachefile/field_kinds.h"
+#include "cachefile/record_engine.h"
+#include "csv/number_text.h"
+#include "io/byte_scan.h"
+
+namespace cachesift {
+namespace {
+
+using namespace engine;
+using Step = RecordEngine::Step;
+
+// A value as `step` reads it from its little-endian bytes.
+std::uint64_t loadNumber(const unsigned char* at, const Step& step) {
+  std::uint64_t raw;
+  switch (step.bytes) {
+    case 1:
+      raw = at[0];
+      break;
+    case 2:
+      raw = at[0] | std::uint32_t{at[1]} << 8;
+      break;
+    case 4:
+      raw = decodeFixed32(at);
+      break;
+    default:
+      return decodeFixed32(at) | std::uint64_t{decodeFixed32(at + 4)} << 32;
+  }
+  // A signed one widened with its sign, so that a count or condition sees the
+  // same value read and written.
+  const std::uint64_t sign = std::uint64_t{1} << (step.bits - 1);
+  return step.isSigned ? (raw ^ sign) - sign : raw;
+}
+
+// A number's cell, without its comma.
+char* writeCell(char* out, const Step& step, std::uint64_t value) {
+  using Cell = Step::Cell;
+  switch (step.cell) {
+    case Cell::kI32:
+      return writeSigned(out, static_cast<std::int32_t>(value));
+    case Cell::kU64:
+      return writeDecimal64(out, value);
+    case Cell::kI64:
+      return writeSigned64(out, static_cast<std::int64_t>(value));
+    case Cell::kF32:
+      return writeFloat(out, static_cast<std::uint32_t>(value));
+    case Cell::kExactF32:
+      return writeExactFloat(out, static_cast<std::uint32_t>(value));
+    case Cell::kF64:
+      return writeExactDouble(out, value);
+    default:
+      return writeDecimal(out, static_cast<std::uint32_t>(value));
+  }
+}
+
+// Writes a text cell's inside from [text, last): every double quote twice,
+// every LF as CR LF, up to the first of `stops` that is neither, which is
+// returned (or `last`).
+const char* appendQuotedText(ByteSink& sink, const char* text, const char* last,
+                             const std::array<char, 4>& stops) {
+  for (;;) {
+    const char* const stop = findAnyOf(text, last, stops);
+    sink.append(std::string_view(text, static_cast<std::size_t>(stop - text)));
+    if (stop == last || (*stop != '"' && *stop != '\n')) {
+      return stop;
+    }
+    sink.append(*stop == '"' ? std::string_view("\"\"") : std::string_view("\r\n"));
+    text = stop + 1;
+  }
+}
+
+// Walks a record's fields: checks them, and for kFormat writes their cells.
+template <bool kFormat>
+class Reader {
+ public:
+  Reader(const FormatDefinition& layout, const std::vector<Step>& steps,
+         std::vector<std::uint64_t>& slots, const char* at, const char* end, ByteSink* sink)
+      : layout_(layout),
+        nodes_(layout.nodes),
+        steps_(steps),
+        slots_(slots),
+        at_(reinterpret_cast<const unsigned char*>(at)),
+        end_(reinterpret_cast<const unsigned char*>(end)),
+        sink_(sink),
+        framed_(layout.framed()) {}
+
+  const char* read() {
+    if (!walk(FormatDefinition::kFirstFieldNode, static_cast<std::uint32_t>(nodes_.size())) ||
+        !align() || (framed_ && at_ != end_)) {
+      return nullptr;
+    }
+    return reinterpret_cast<const char*>(at_);
+  }
+  std::uint32_t lostTexts = 0;
+
+ private:
+  std::size_t left() const { return static_cast<std::size_t>(end_ - at_); }
+
+  // The bits of a partly read byte that no field took must be zero: written
+  // back they are.
+  bool align() {
+    const bool clean = (bitByte_ & ((1u << bitsLeft_) - 1)) == 0;
+    bitsLeft_ = 0;
+    return clean;
+  }
+
+  // The next `count` bits, the most significant first, a byte's worth at a
+  // time.
+  bool bits(std::uint32_t count, std::uint64_t& value) {
+    while (count > 0) {
+      if (bitsLeft_ == 0) {
+        if (at_ == end_) {
+          return false;
+        }
+        bitByte_ = *at_++;
+        bitsLeft_ = 8;
+      }
+      const std::uint32_t take = std::min(count, bitsLeft_);
+      bitsLeft_ -= take;
+      value = value << take | ((bitByte_ >> bitsLeft_) & ((1u << take) - 1));
+      count -= take;
+    }
+    return true;
+  }
+
+  // Whether the counts and lengths whose users the if `node` left out hold
+  // what those users' empty cells give when written back.
+  bool measuresAsEmpty(std::uint32_t node) const {
+    for (const auto& [ifNode, measure] : layout_.measuresLeftOut) {
+      const LayoutNode& counted = nodes_[measure];
+      const std::uint64_t empty = nodes_[counted.user].kind == Kind::kSizedTextZ ? 1 : 0;
+      if (ifNode == node && slots_[counted.slot] != empty) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  void emptyCells(std::uint64_t count) {
+    if constexpr (kFormat) {
+      for (std::size_t left = count; left > 0;) {
+        const std::size_t chunk = std::min<std::size_t>(left, ByteSink::kMaxReserve);
+        char* const out = sink_->reserve(chunk);
+        std::memset(out, ',', chunk);
+        sink_->commit(out + chunk);
+        left -= chunk;
+      }
+    }
+  }
+
+  // The run of numbers that starts at node `first`, least significant byte
+  // first.
+  bool numbers(std::uint32_t first) {
+    const Step& run = steps_[first];
+    if (!align() || left() < run.runBytes) {
+      return false;
+    }
+    shown_ |= run.runCells != 0;
+    if (!kFormat && run.plain) {
+      at_ += run.runBytes;
+      return true;
+    }
+    char* out = kFormat ? sink_->reserve(run.runCells * (kMaxNumberCell + 1)) : nullptr;
+    if (kFormat && run.words) {
+      for (std::uint32_t i = first; i < run.runEnd; ++i, at_ += 4) {
+        const std::uint32_t word = decodeFixed32(at_);
+        out = steps_[i].isSigned ? writeSigned(out, static_cast<std::int32_t>(word))
+                                 : writeDecimal(out, word);
+        *out++ = ',';
+      }
+      sink_->commit(out);
+      return true;
+    }
+    for (std::uint32_t i = first; i < run.runEnd; ++i) {
+      const Step& step = steps_[i];
+      const std::uint64_t value = loadNumber(at_, step);
+      at_ += step.bytes;
+      // A float that is not a number or is infinite would not come back.
+      if (step.real &&
+          (step.bytes == 4 ? (~value & 0x7F800000) == 0 : (~value & 0x7FF0000000000000) == 0)) {
+        return false;
+      }
+      const LayoutNode& node = nodes_[i];
+      if (node.slot >= 0) {
+        slots_[node.slot] = value;
+      }
+      if (kFormat && node.column >= 0) {
+        out = writeCell(out, step, value);
+        *out++ = ',';
+      }
+    }
+    if constexpr (kFormat) {
+      sink_->commit(out);
+    }
+    return true;
+  }
+
+  // A zero-terminated text.
+  bool text() {
+    const char* const first = reinterpret_cast<const char*>(at_);
+    const char* const last = reinterpret_cast<const char*>(end_);
+    const char* nul;
+    if constexpr (kFormat) {
+      sink_->append('"');
+      nul = appendQuotedText(*sink_, first, last, {'\0', '"', '\n', '\0'});
+      sink_->append(std::string_view("\","));
+    } else {
+      nul = findAnyOf(first, last, {'\0', '\x1A', '\0', '\x1A'});
+      if (nul != last && *nul == '\x1A') {
+        ++lostTexts;
+        nul = findByte(nul, last, '\0');
+      }
+    }
+    if (nul == last) {
+      return false;
+    }
+    shown_ |= nul != first;
+    at_ = reinterpret_cast<const unsigned char*>(nul) + 1;
+    return true;
+  }
+
+  // A text whose length an earlier field gives.
+  bool sizedText(const LayoutNode& node) {
+    const std::uint64_t length = slots_[node.ref];
+    const bool empty = node.kind == Kind::kSizedTextZ0 && length == 0;
+    const bool zero = node.kind != Kind::kSizedText && !empty;
+    // A textz0 of its zero alone would come back as no byte.
+    if (length > left() || (zero && (length == 0 || at_[length - 1] != 0)) ||
+        (node.kind == Kind::kSizedTextZ0 && length == 1)) {
+      return false;
+    }
+    const std::string_view text(reinterpret_cast<const char*>(at_), length - (zero ? 1 : 0));
+    if (std::memchr(text.data(), '\0', text.size()) != nullptr) {
+      return false;
+    }
+    if constexpr (kFormat) {
+      sink_->append('"');
+      appendQuotedText(*sink_, text.data(), text.data() + text.size(), {'"', '\n', '"', '\n'});
+      sink_->append(std::string_view("\","));
+    } else {
+      lostTexts += std::memchr(text.data(), '\x1A', text.size()) != nullptr ? 1 : 0;
+    }
+    shown_ |= !text.empty();
+    at_ += length;
+    return true;
+  }
+
+  bool hex(std::size_t size) {
+    if (size > left()) {
+      return false;
+    }
+    if constexpr (kFormat) {
+      appendHex(*sink_, {reinterpret_cast<const char*>(at_), size});
+      sink_->append(',');
+    }
+    shown_ |= size != 0;
+    at_ += size;
+    return true;
+  }
+
+  bool walk(std::uint32_t first, std::uint32_t last) {
+    for (std::uint32_t i = first; i < last; ++i) {
+      const LayoutNode& node = nodes_[i];
+      switch (node.kind) {
+        case Kind::kBits: {
+          std::uint64_t value = 0;
+          if (!bits(node.size, value)) {
+            return false;
+          }
+          if (node.slot >= 0) {
+            slots_[node.slot] = value;
+          }
+          if (node.column >= 0) {
+            shown_ = true;
+            if constexpr (kFormat) {
+              char* const out = sink_->reserve(kMaxNumberCell + 1);
+              char* const end = writeDecimal(out, static_cast<std::uint32_t>(value));
+              *end = ',';
+              sink_->commit(end + 1);
+            }
+          }
+          break;
+        }
+        case Kind::kAlign:
+          if (!align()) {
+            return false;
+          }
+          break;
+        case Kind::kText:
+          if (!align() || !text()) {
+            return false;
+          }
+          break;
+        case Kind::kSizedText:
+        case Kind::kSizedTextZ:
+        case Kind::kSizedTextZ0:
+          if (!align() || !sizedText(node)) {
+            return false;
+          }
+          break;
+        case Kind::kHex:
+          if (!align() || !hex(node.size)) {
+            return false;
+          }
+          break;
+        case Kind::kHexRest:
+          if (!align() || !hex(left())) {
+            return false;
+          }
+          break;
+        case Kind::kRepeat: {
+          const std::uint64_t times = node.ref >= 0 ? slots_[node.ref] : node.size;
+          if (node.ref >= 0 && times > node.most) {
+            return false;
+          }
+          bool lastShown = false;
+          for (std::uint64_t e = 0; e < times; ++e) {
+            const bool outer = shown_;
+            shown_ = false;
+            if (!walk(i + 1, node.end)) {
+              return false;
+            }
+            lastShown = shown_;
+            shown_ = outer || shown_;
+          }
+          // Written back, a count is that of the elements up to the last one
+          // whose cells are not all empty.
+          if (node.ref >= 0 && times > 0 && !lastShown) {
+            return false;
+          }
+          if (node.ref >= 0) {
+            emptyCells((node.most - times) * node.columns);
+          }
+          i = node.end - 1;
+          break;
+        }
+        case Kind::kIf:
+          if ((slots_[node.ref] == node.value) == node.equal) {
+            if (!walk(i + 1, node.end)) {
+              return false;
+            }
+          } else if (!measuresAsEmpty(i)) {
+            return false;
+          } else {
+            emptyCells(node.columns);
+          }
+          i = node.end - 1;
+          break;
+        default:
+          if (!numbers(i)) {
+            return false;
+          }
+          i = steps_[i].runEnd - 1;
+      }
+    }
+    return true;
+  }
+
+  const FormatDefinition& layout_;
+  const std::vector<LayoutNode>& nodes_;
+  const std::vector<Step>& steps_;
+  std::vector<std::uint64_t>& slots_;
+  const unsigned char* at_;
+  const unsigned char* const end_;
+  ByteSink* const sink_;
+  const bool framed_;
+  unsigned bitByte_ = 0;
+  unsigned bitsLeft_ = 0;
+  bool shown_ = false;  // whether a cell since the element's start shows something
+};
+
+}  // namespace
+
+const char* RecordEngine::check(const char* at, const char* end, std::uint32_t& lostTexts) {
+  Reader<false> reader(program_, steps_, slots_, at, end, nullptr);
+  const char* const fieldsEnd = reader.read();
+  lostTexts = reader.lostTexts;
+  return fieldsEnd;
+}
+
+const char* RecordEngine::format(const char* at, const char* end, ByteSink& sink) {
+  return Reader<true>(program_, steps_, slots_, at, end, &sink).read();
+}
+
+}  // namespace cachesift
