@@ -103,11 +103,14 @@ CacheDocument::LayoutChoice CacheDocument::chooseLayout(std::string_view fileByt
       definition != asBytes_ && definition->framed() ? definition : nullptr;
   const FormatDefinition* const framing = ofBuild != nullptr ? ofBuild : asBytes_;
   LayoutChoice choice{definition, false, {}};
-  if (framing != nullptr && framing->longHeader() && fileBytes.size() >= kLongHeaderSize &&
-      framedRecordCount(fileBytes.substr(kLongHeaderSize), *framing)) {
+  const std::optional<std::uint32_t> framed =
+      framing != nullptr && framing->longHeader() && fileBytes.size() >= kLongHeaderSize
+          ? framedRecordCount(fileBytes.substr(kLongHeaderSize), *framing)
+          : std::nullopt;
+  if (framed) {
     const std::vector<const FormatDefinition*> candidates =
         catalogue.candidates(fourChars(header.signature), header.headerWord1);
-    LayoutFit fit = bestFit(candidates, fileBytes.substr(kLongHeaderSize));
+    LayoutFit fit = bestFit(candidates, fileBytes.substr(kLongHeaderSize), *framing, *framed);
     if (fit.layout != nullptr && (ofBuild != nullptr || fit.walk.fits() > 0)) {
       return {fit.layout, fit.layout != ofBuild, std::move(fit.walk)};
     }

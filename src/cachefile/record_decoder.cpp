@@ -47,14 +47,18 @@ std::optional<std::uint32_t> framedRecordCount(std::string_view body,
   return std::min(count, kMaxRecords);
 }
 
-LayoutFit bestFit(std::span<const FormatDefinition* const> candidates, std::string_view body) {
+LayoutFit bestFit(std::span<const FormatDefinition* const> candidates, std::string_view body,
+                  const FormatDefinition& framing, std::uint32_t framed) {
   LayoutFit best;
   std::size_t bestIndex = 0;
   // More records must fit a candidate than the best so far, or as many when
   // it is more wanted; its walk gives up once that can no longer be.
   const auto tryCandidate = [&](std::size_t i) {
     const FormatDefinition& layout = *candidates[i];
-    const std::optional<std::uint32_t> records = framedRecordCount(body, layout);
+    const std::optional<std::uint32_t> records =
+        layout.keyBytes() == framing.keyBytes() && layout.sizeBias == framing.sizeBias
+            ? framed
+            : framedRecordCount(body, layout);
     const std::uint32_t fewest =
         best.layout == nullptr ? 0 : best.walk.fits() + (i < bestIndex ? 0 : 1);
     if (!records || *records < fewest) {

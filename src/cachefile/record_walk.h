@@ -43,11 +43,14 @@ std::optional<std::uint32_t> framedRecordCount(std::string_view body,
 // Of `candidates`, most wanted first, the one under which the most records
 // of the body fit (on a tie, the earlier), with its walk; candidates whose
 // framing does not frame the body are passed over. When every record fits
-// the first, no other is tried.
+// the first, no other is tried. `framed` is how many records `framing`'s
+// key width and size bias frame, known already: each walk over the records'
+// frames costs a cache miss a record.
 struct LayoutFit {
   const FormatDefinition* layout = nullptr;
   RecordWalk walk;
 };
-LayoutFit bestFit(std::span<const FormatDefinition* const> candidates, std::string_view body);
+LayoutFit bestFit(std::span<const FormatDefinition* const> candidates, std::string_view body,
+                  const FormatDefinition& framing, std::uint32_t framed);
 
 }  // namespace cachesift

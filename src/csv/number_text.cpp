@@ -20,7 +20,12 @@ char* writeSigned64(char* out, std::int64_t value) {
   return std::to_chars(out, out + kMaxNumberCell, value).ptr;
 }
 
-char* writeFloat(char* out, std::uint32_t bits) {
+namespace {
+
+// writeFloat(), which gives the millionths it printed, all of them in
+// `millionths` (a sign apart), or -1 where it printed otherwise.
+char* writeSixDecimals(char* out, std::uint32_t bits, std::int64_t& millionths) {
+  millionths = -1;
   const double value = std::bit_cast<float>(bits);
   if (std::isnan(value) || std::isinf(value)) {
     const std::string_view text =
@@ -44,7 +49,7 @@ char* writeFloat(char* out, std::uint32_t bits) {
   }
   constexpr std::uint64_t kMillion = 1'000'000;
   std::uint64_t whole = 0;
-  std::uint32_t millionths = 0;
+  std::uint32_t fraction = 0;
   if (exponent >= 0) {
     whole = mantissa << exponent;
   } else if (exponent > -64) {
@@ -57,20 +62,39 @@ char* writeFloat(char* out, std::uint32_t bits) {
     // last bits are unpredictable.
     rounded += (rest > half || (rest == half && (rounded & 1) != 0)) ? 1 : 0;
     whole = rounded / kMillion;
-    millionths = static_cast<std::uint32_t>(rounded % kMillion);
+    fraction = static_cast<std::uint32_t>(rounded % kMillion);
   }  // else: below half a millionth, it prints as zero
+  // Up to 15 digits, as textToFloat() reads plain decimals exactly.
+  millionths = whole < 1'000'000'000 ? static_cast<std::int64_t>(whole * kMillion + fraction) : -1;
   *out = '-';
   out += bits >> 31;
   out = writeDecimal64(out, whole);
   *out++ = '.';
-  storeEightBytes(out, eightDigitText(millionths) >> 16);  // the last six
+  storeEightBytes(out, eightDigitText(fraction) >> 16);  // the last six
   return out + 6;
 }
 
+}  // namespace
+
+char* writeFloat(char* out, std::uint32_t bits) {
+  std::int64_t millionths;
+  return writeSixDecimals(out, bits, millionths);
+}
+
 char* writeExactFloat(char* out, std::uint32_t bits) {
-  char* const end = writeFloat(out, bits);
-  if (std::bit_cast<std::uint32_t>(textToFloat({out, static_cast<std::size_t>(end - out)})) ==
-      bits) {
+  std::int64_t millionths;
+  char* const end = writeSixDecimals(out, bits, millionths);
+  // Whether the text reads back to the float: textToFloat() reads a plain
+  // decimal of up to 15 digits as the digits over a power of ten, the same
+  // division as here; any other text it reads itself.
+  const auto readBack = [&] {
+    if (millionths < 0) {
+      return textToFloat({out, static_cast<std::size_t>(end - out)});
+    }
+    const auto magnitude = static_cast<float>(static_cast<double>(millionths) / 1e6);
+    return (bits >> 31) != 0 ? -magnitude : magnitude;
+  };
+  if (std::bit_cast<std::uint32_t>(readBack()) == bits) {
     return end;
   }
   return std::to_chars(out, out + kMaxNumberCell, std::bit_cast<float>(bits),

@@ -205,8 +205,10 @@ void RowCells::split(const TextRow& row) {
   quoted_.assign(words, 0);
   escaped_.assign(words, 0);
   filled_.assign(words, 0);
-  std::size_t* out = ends_.data();
+  std::size_t* const out = ends_.data();
+  // The filled bits of word `filledWord` of the cells, kept in a register.
   std::uint64_t filled = 0;
+  std::size_t filledWord = 0;
   const char* p = begin;
   for (std::size_t k = 0; k < count; ++k) {
     const char* cellEnd;
@@ -227,13 +229,34 @@ void RowCells::split(const TextRow& row) {
       cellEnd = nextComma();
       full = cellEnd != p;
       p = cellEnd + (cellEnd != end ? 1 : 0);
+      // Empty cells come in runs, as ",,,,": the commas right after this one
+      // in its word end one cell each.
+      const auto at = static_cast<std::size_t>(cellEnd - begin);
+      if (!full && cellEnd != end && (at + 1) / 64 == w) {
+        const std::size_t run = std::min<std::size_t>(
+            static_cast<std::size_t>(std::countr_one(bits >> ((at + 1) % 64))), count - k - 1);
+        for (std::size_t r = 0; r < run; ++r) {
+          out[k + 1 + r] = at + 1 + r;
+        }
+        bits &= run == 64 ? 0 : ~(((std::uint64_t{1} << run) - 1) << ((at + 1) % 64));
+        out[k] = at;
+        k += run;
+        p += run;
+        continue;
+      }
     }
-    *out++ = static_cast<std::size_t>(cellEnd - begin);
-    filled |= std::uint64_t{full} << (k % 64);
-    if (k % 64 == 63 || k + 1 == count) {
-      filled_[k / 64] = filled;
-      filled = 0;
+    out[k] = static_cast<std::size_t>(cellEnd - begin);
+    if (full) {
+      if (k / 64 != filledWord) {
+        filled_[filledWord] = filled;
+        filled = 0;
+        filledWord = k / 64;
+      }
+      filled |= std::uint64_t{1} << (k % 64);
     }
+  }
+  if (count > 0) {
+    filled_[filledWord] = filled;
   }
   size_ = count;
   row_ = begin;
