@@ -40,9 +40,23 @@ class RecordRows {
 
   bool write(const TextRow& row, ByteSink& sink) {
     cells_.split(row);
+    // The key, and the entry size: in a build's own layouts the length of the
+    // fields as written, so that an edited text gives a record the client
+    // accepts; in the built-in ones, as the row says, and the fields follow.
+    if (layout_.keyBytes() == 4) {
+      appendWord(sink, textToInteger(cells_[0].bytes));
+    } else {
+      std::string key = bytesFromHex(cells_[0].bytes);
+      key.resize(layout_.keyBytes());
+      sink.append(key);
+    }
+    RowFault fault;
+    if (!layout_.framed()) {
+      appendWord(sink, textToInteger(cells_[1].bytes));
+      return engine_.write(cells_, sink, fault) || refuse(row, fault);
+    }
     fields_.clear();
-    const bool framed = layout_.framed();
-    if (framed && cells_[1].bytes.ends_with(kAsBytesMark)) {
+    if (cells_[1].bytes.ends_with(kAsBytesMark)) {
       fields_ = bytesFromHex(cells_[2].bytes);
     } else {
       const std::size_t columns = layout_.columns.size();
@@ -54,34 +68,26 @@ class RecordRows {
                           " columns: no group holds more elements "
                           "than its layout declares.\n");
       }
-      RowFault fault;
       if (!engine_.write(cells_, fields_, fault)) {
-        return fault.what == RowFault::What::kTextTooLong
-                   ? refuse(row, "The text on line ", fault.column,
-                            " is longer than its length field can say (" +
-                                std::to_string(fault.most) + " bytes at most).\n")
-                   : refuse(row, "The cell on line ", fault.column,
-                            " is filled, but the record leaves its field out: "
-                            "the condition on an earlier cell does not hold.\n");
+        return refuse(row, fault);
       }
     }
-    // The key, and the entry size: in a build's own layouts the length of the
-    // fields as written, so that an edited text gives a record the client
-    // accepts; in the built-in ones, as the row says.
-    if (layout_.keyBytes() == 4) {
-      appendWord(sink, textToInteger(cells_[0].bytes));
-    } else {
-      std::string key = bytesFromHex(cells_[0].bytes);
-      key.resize(layout_.keyBytes());
-      sink.append(key);
-    }
-    appendWord(sink, framed ? static_cast<std::uint32_t>(fields_.size()) + layout_.sizeBias
-                            : textToInteger(cells_[1].bytes));
+    appendWord(sink, static_cast<std::uint32_t>(fields_.size()) + layout_.sizeBias);
     sink.append(fields_);
     return true;
   }
 
  private:
+  bool refuse(const TextRow& row, const RowFault& fault) const {
+    return fault.what == RowFault::What::kTextTooLong
+               ? refuse(row, "The text on line ", fault.column,
+                        " is longer than its length field can say (" + std::to_string(fault.most) +
+                            " bytes at most).\n")
+               : refuse(row, "The cell on line ", fault.column,
+                        " is filled, but the record leaves its field out: "
+                        "the condition on an earlier cell does not hold.\n");
+  }
+
   // Says what is wrong with the cell in `column` (counted from 0) of `row`.
   bool refuse(const TextRow& row, std::string_view start, std::size_t column,
               const std::string& rest) const {

@@ -56,7 +56,7 @@ void prepareSteps(const FormatDefinition& layout, std::uint32_t first, std::uint
     // A run of words in consecutive columns is kept apart from other numbers.
     const bool word = (step.cell == Step::Cell::kU32 || step.cell == Step::Cell::kI32) &&
                       step.bytes == 4 && node.slot < 0 && node.user < 0 && node.column >= 0;
-    if (start == last || steps[start].runCells == kMostRunCells || steps[start].words != word ||
+    if (start == last || i - start == kMostRunCells || steps[start].words != word ||
         (word && node.column != layout.nodes[i - 1].column + 1)) {
       start = i;
       step.words = word;

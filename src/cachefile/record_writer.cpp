@@ -39,8 +39,27 @@ std::size_t unescapedSize(const CellText& cell) {
   return counter.size;
 }
 
+// Bytes appended to a string, as to a sink: the fields of a framed record
+// are measured before they are written.
+class StringOut {
+ public:
+  explicit StringOut(std::string& bytes) : bytes_(bytes) {}
+  void append(std::string_view bytes) { bytes_.append(bytes); }
+  void append(char byte) { bytes_.push_back(byte); }
+  char* reserve(std::size_t count) {
+    const std::size_t at = bytes_.size();
+    bytes_.resize(at + count);
+    return bytes_.data() + at;
+  }
+  void commit(const char* end) { bytes_.resize(static_cast<std::size_t>(end - bytes_.data())); }
+
+ private:
+  std::string& bytes_;
+};
+
 // Appends a cell's text.
-void appendText(std::string& out, const CellText& cell) {
+template <typename Out>
+void appendText(Out& out, const CellText& cell) {
   if (cell.escaped) {
     TextRow::unescape(cell.bytes, out);
   } else {
@@ -48,10 +67,11 @@ void appendText(std::string& out, const CellText& cell) {
   }
 }
 
+template <typename Out>
 class Writer {
  public:
   Writer(const FormatDefinition& layout, const std::vector<Step>& steps, const RowCells& cells,
-         std::string& out, std::vector<std::uint64_t>& slots)
+         Out& out, std::vector<std::uint64_t>& slots)
       : nodes_(layout.nodes), steps_(steps), cells_(cells), out_(out), slots_(slots) {}
 
   bool write() {
@@ -91,15 +111,11 @@ class Writer {
   // The run of numbers that starts at node `first`.
   bool numbers(std::uint32_t first, std::uint32_t base) {
     const Step& run = steps_[first];
-    const std::size_t at = out_.size();
-    out_.resize(at + run.runBytes);
-    char* out = out_.data() + at;
+    char* out = out_.reserve(run.runBytes);
     if (run.words) {
-      cells_.integers(base + static_cast<std::uint32_t>(nodes_[first].column), run.runEnd - first,
-                      [&out](std::uint32_t value) {
-                        encodeFixed32(reinterpret_cast<unsigned char*>(out), value);
-                        out += 4;
-                      });
+      out = cells_.words(base + static_cast<std::uint32_t>(nodes_[first].column),
+                         run.runEnd - first, out);
+      out_.commit(out);
       return true;
     }
     for (std::uint32_t i = first; i < run.runEnd; ++i) {
@@ -115,12 +131,13 @@ class Writer {
       storeNumber(out, value, step);
       out += step.bytes;
     }
+    out_.commit(out);
     return true;
   }
 
   void align() {
     if (bitsUsed_ != 0) {
-      out_.push_back(static_cast<char>(bitByte_ << (8 - bitsUsed_)));
+      out_.append(static_cast<char>(bitByte_ << (8 - bitsUsed_)));
       bitByte_ = bitsUsed_ = 0;
     }
   }
@@ -134,7 +151,7 @@ class Writer {
       bitByte_ = bitByte_ << take | ((value >> count) & ((1u << take) - 1));
       bitsUsed_ += take;
       if (bitsUsed_ == 8) {
-        out_.push_back(static_cast<char>(bitByte_));
+        out_.append(static_cast<char>(bitByte_));
         bitByte_ = bitsUsed_ = 0;
       }
     }
@@ -173,12 +190,12 @@ class Writer {
         case Kind::kText:
         case Kind::kSizedTextZ:
           appendText(out_, cell(column));
-          out_.push_back('\0');
+          out_.append('\0');
           break;
         case Kind::kSizedTextZ0:
           appendText(out_, cell(column));
           if (!empty(column)) {
-            out_.push_back('\0');
+            out_.append('\0');
           }
           break;
         case Kind::kSizedText:
@@ -186,11 +203,11 @@ class Writer {
           break;
         case Kind::kHex:
         case Kind::kHexRest: {
-          const std::size_t before = out_.size();
-          out_ += bytesFromHex(cell(column).bytes);
+          std::string bytes = bytesFromHex(cell(column).bytes);
           if (node.kind == Kind::kHex) {
-            out_.resize(before + node.size);
+            bytes.resize(node.size);
           }
+          out_.append(std::string_view(bytes));
           break;
         }
         case Kind::kRepeat: {
@@ -243,7 +260,7 @@ class Writer {
   const std::vector<LayoutNode>& nodes_;
   const std::vector<Step>& steps_;
   const RowCells& cells_;
-  std::string& out_;
+  Out& out_;
   std::vector<std::uint64_t>& slots_;
   unsigned bitByte_ = 0;
   unsigned bitsUsed_ = 0;
@@ -252,6 +269,14 @@ class Writer {
 }  // namespace
 
 bool RecordEngine::write(const RowCells& cells, std::string& out, RowFault& fault) {
+  StringOut bytes(out);
+  Writer writer(program_, steps_, cells, bytes, slots_);
+  const bool ok = writer.write();
+  fault = writer.fault;
+  return ok;
+}
+
+bool RecordEngine::write(const RowCells& cells, ByteSink& out, RowFault& fault) {
   Writer writer(program_, steps_, cells, out, slots_);
   const bool ok = writer.write();
   fault = writer.fault;
