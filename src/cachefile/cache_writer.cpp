@@ -39,21 +39,25 @@ class RecordRows {
                              [](const LayoutNode& n) { return n.most != 0; })) {}
 
   bool write(const TextRow& row, ByteSink& sink) {
-    cells_.split(row);
-    // The key, and the entry size: in a build's own layouts the length of the
+    RowFault fault;
+    // The built-in layouts: the key, the entry size as the row says, and the
+    // fields, read in one pass over the row.
+    if (!layout_.framed()) {
+      StreamedCells cells(row);
+      appendWord(sink, cells.integer(0));
+      appendWord(sink, cells.integer(1));
+      return engine_.write(cells, sink, fault) || refuse(row, fault);
+    }
+    // A build's own layouts: the key, and the entry size, the length of the
     // fields as written, so that an edited text gives a record the client
-    // accepts; in the built-in ones, as the row says, and the fields follow.
+    // accepts.
+    cells_.split(row);
     if (layout_.keyBytes() == 4) {
       appendWord(sink, textToInteger(cells_[0].bytes));
     } else {
       std::string key = bytesFromHex(cells_[0].bytes);
       key.resize(layout_.keyBytes());
       sink.append(key);
-    }
-    RowFault fault;
-    if (!layout_.framed()) {
-      appendWord(sink, textToInteger(cells_[1].bytes));
-      return engine_.write(cells_, sink, fault) || refuse(row, fault);
     }
     fields_.clear();
     if (cells_[1].bytes.ends_with(kAsBytesMark)) {

@@ -53,8 +53,10 @@ class RecordEngine {
   // column is measured from the cells it measures; a counted repeat counts
   // the elements up to the last one whose cells are not all empty.
   bool write(const RowCells& cells, std::string& out, RowFault& fault);
-  // The same into a sink, where the fields' length is not needed first.
-  bool write(const RowCells& cells, ByteSink& out, RowFault& fault);
+  // The same into a sink, from cells read once each and in order, as the
+  // built-in layouts do, which frame nothing: their fields' length is not
+  // needed first.
+  bool write(StreamedCells& cells, ByteSink& out, RowFault& fault);
 
   // A node as the engine runs it, worked out once per layout. Numbers that
   // follow each other are a run: checked, formatted and written together.

@@ -67,11 +67,11 @@ void appendText(Out& out, const CellText& cell) {
   }
 }
 
-template <typename Out>
+template <typename Out, typename Cells>
 class Writer {
  public:
-  Writer(const FormatDefinition& layout, const std::vector<Step>& steps, const RowCells& cells,
-         Out& out, std::vector<std::uint64_t>& slots)
+  Writer(const FormatDefinition& layout, const std::vector<Step>& steps, Cells& cells, Out& out,
+         std::vector<std::uint64_t>& slots)
       : nodes_(layout.nodes), steps_(steps), cells_(cells), out_(out), slots_(slots) {}
 
   bool write() {
@@ -83,23 +83,22 @@ class Writer {
   RowFault fault;
 
  private:
-  CellText cell(std::uint32_t column) const { return cells_[column]; }
-  bool empty(std::uint32_t column) const { return cell(column).bytes.empty(); }
+  CellText cell(std::uint32_t column) { return cells_[column]; }
+  bool empty(std::uint32_t column) { return cell(column).bytes.empty(); }
 
   // A number's cell as its field holds it: an integer wraps modulo its
   // width, as it does when written.
-  std::uint64_t number(const Step& step, std::uint32_t column) const {
-    const std::string_view text = cell(column).bytes;
+  std::uint64_t number(const Step& step, std::uint32_t column) {
     std::uint64_t value;
     switch (step.cell) {
       case Step::Cell::kF32:
       case Step::Cell::kExactF32:
-        return std::bit_cast<std::uint32_t>(textToFloat(text));
+        return std::bit_cast<std::uint32_t>(textToFloat(cell(column).bytes));
       case Step::Cell::kF64:
-        return std::bit_cast<std::uint64_t>(textToDouble(text));
+        return std::bit_cast<std::uint64_t>(textToDouble(cell(column).bytes));
       case Step::Cell::kU64:
       case Step::Cell::kI64:
-        return textToInteger64(text);
+        return textToInteger64(cell(column).bytes);
       default:
         value = cells_.integer(column);
     }
@@ -192,12 +191,14 @@ class Writer {
           appendText(out_, cell(column));
           out_.append('\0');
           break;
-        case Kind::kSizedTextZ0:
-          appendText(out_, cell(column));
-          if (!empty(column)) {
+        case Kind::kSizedTextZ0: {
+          const CellText text = cell(column);
+          appendText(out_, text);
+          if (!text.bytes.empty()) {
             out_.append('\0');
           }
           break;
+        }
         case Kind::kSizedText:
           appendText(out_, cell(column));
           break;
@@ -259,7 +260,7 @@ class Writer {
 
   const std::vector<LayoutNode>& nodes_;
   const std::vector<Step>& steps_;
-  const RowCells& cells_;
+  Cells& cells_;
   Out& out_;
   std::vector<std::uint64_t>& slots_;
   unsigned bitByte_ = 0;
@@ -276,7 +277,7 @@ bool RecordEngine::write(const RowCells& cells, std::string& out, RowFault& faul
   return ok;
 }
 
-bool RecordEngine::write(const RowCells& cells, ByteSink& out, RowFault& fault) {
+bool RecordEngine::write(StreamedCells& cells, ByteSink& out, RowFault& fault) {
   Writer writer(program_, steps_, cells, out, slots_);
   const bool ok = writer.write();
   fault = writer.fault;

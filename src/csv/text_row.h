@@ -168,14 +168,12 @@ class RowCells {
     if (row_ == nullptr) {
       return given_[k];
     }
-    const std::size_t start = k == 0 ? 0 : ends_[k - 1] + 1;
-    const std::size_t end = ends_[k];
-    CellText cell{{row_ + start, end - start}, false};
-    if (bit(quoted_, k)) {
-      cell = {{row_ + start + 1, end - start - 2}, bit(escaped_, k)};
-    }
-    cell.bytes.remove_prefix(k == 0 ? dropped_ : 0);
-    return cell;
+    // Made at once: a cell built up field by field, then copied whole, made
+    // the processor wait for its parts.
+    const bool quoted = bit(quoted_, k);
+    const std::size_t first = (k == 0 ? dropped_ : ends_[k - 1] + 1) + (quoted ? 1 : 0);
+    const std::size_t last = ends_[k] - (quoted ? 1 : 0);
+    return {{row_ + first, last - first}, quoted && bit(escaped_, k)};
   }
   // Cell k read by textToInteger; a short number of a split row in one step.
   std::uint32_t integer(std::size_t k) const {
@@ -232,6 +230,55 @@ class RowCells {
   std::vector<CellText> given_;        // cells given
   std::vector<std::uint64_t> filled_;  // a bit per cell
   std::vector<std::uint64_t> commas_;  // a bit per byte of the row
+};
+
+// A row's cells read once each, in order, as the built-in layouts take them:
+// without dividing the row first. Looking back or searching for filled cells
+// (which those layouts never do) walks a copy from the row's start.
+class StreamedCells {
+ public:
+  explicit StreamedCells(const TextRow& row) : row_(row), cursor_(row) {}
+
+  // Cell k, or an empty one past the last. REQUIRES: k is past the last asked.
+  CellText operator[](std::size_t k) {
+    if (!skipTo(k)) {
+      return {};
+    }
+    ++at_;
+    const std::string_view bytes = cursor_.next();
+    return {bytes, cursor_.escaped()};
+  }
+  std::uint32_t integer(std::size_t k) {
+    if (!skipTo(k)) {
+      return 0;
+    }
+    ++at_;
+    return cursor_.nextAsInteger();
+  }
+  char* words(std::size_t first, std::size_t count, char* out) {
+    for (std::size_t k = first; k < first + count; ++k, out += 4) {
+      const std::uint32_t value = integer(k);
+      for (int b = 0; b < 4; ++b) {
+        out[b] = static_cast<char>(value >> (8 * b));
+      }
+    }
+    return out;
+  }
+  std::size_t firstFilled(std::size_t first, std::size_t last) const;
+  std::size_t lastFilled(std::size_t first, std::size_t last) const;
+
+ private:
+  // Passes the cells before k; false when the row has no cell k.
+  bool skipTo(std::size_t k) {
+    for (; at_ < k && !cursor_.done(); ++at_) {
+      cursor_.next();
+    }
+    return at_ == k && !cursor_.done();
+  }
+
+  const TextRow& row_;
+  TextRow::Cursor cursor_;
+  std::size_t at_ = 0;  // the cell the cursor is at
 };
 
 template <typename Out>
