@@ -50,19 +50,19 @@ class RecordRows {
     }
     // A build's own layouts: the key, and the entry size, the length of the
     // fields as written, so that an edited text gives a record the client
-    // accepts.
-    cells_.split(row);
-    if (layout_.keyBytes() == 4) {
-      appendWord(sink, textToInteger(cells_[0].bytes));
-    } else {
-      std::string key = bytesFromHex(cells_[0].bytes);
-      key.resize(layout_.keyBytes());
-      sink.append(key);
-    }
+    // accepts. The row is divided first where a count or a condition needs
+    // cells ahead.
     fields_.clear();
-    if (cells_[1].bytes.ends_with(kAsBytesMark)) {
-      fields_ = bytesFromHex(cells_[2].bytes);
-    } else {
+    if (engine_.streamed()) {
+      StreamedCells cells(row);
+      const CellText key = cells[0], entrySize = cells[1];
+      if (!entrySize.bytes.ends_with(kAsBytesMark) && !engine_.write(cells, fields_, fault)) {
+        return refuse(row, fault);
+      }
+      return frame(sink, key, entrySize, cells[2]);
+    }
+    cells_.split(row);
+    if (!cells_[1].bytes.ends_with(kAsBytesMark)) {
       const std::size_t columns = layout_.columns.size();
       const std::size_t past =
           counted_ ? cells_.firstFilled(columns, cells_.size()) : cells_.size();
@@ -76,12 +76,29 @@ class RecordRows {
         return refuse(row, fault);
       }
     }
+    return frame(sink, cells_[0], cells_[1], cells_[2]);
+  }
+
+ private:
+  // Writes a framed record: its key, its entry size and its fields, or where
+  // the entry size cell says so, the bytes of `bytes`.
+  bool frame(ByteSink& sink, const CellText& key, const CellText& entrySize,
+             const CellText& bytes) {
+    if (layout_.keyBytes() == 4) {
+      appendWord(sink, textToInteger(key.bytes));
+    } else {
+      std::string keyBytes = bytesFromHex(key.bytes);
+      keyBytes.resize(layout_.keyBytes());
+      sink.append(keyBytes);
+    }
+    if (entrySize.bytes.ends_with(kAsBytesMark)) {
+      fields_ = bytesFromHex(bytes.bytes);
+    }
     appendWord(sink, static_cast<std::uint32_t>(fields_.size()) + layout_.sizeBias);
     sink.append(fields_);
     return true;
   }
 
- private:
   bool refuse(const TextRow& row, const RowFault& fault) const {
     return fault.what == RowFault::What::kTextTooLong
                ? refuse(row, "The text on line ", fault.column,

@@ -127,6 +127,9 @@ RecordEngine::RecordEngine(const FormatDefinition& layout)
     : program_(program(layout)), slots_(layout.slotCount), steps_(program_.nodes.size()) {
   prepareSteps(program_, FormatDefinition::kFirstFieldNode,
                static_cast<std::uint32_t>(program_.nodes.size()), steps_);
+  streamed_ = std::none_of(layout.nodes.begin(), layout.nodes.end(), [](const LayoutNode& node) {
+    return node.user >= 0 || node.kind == Kind::kIf;
+  });
 }
 
 }  // namespace cachesift

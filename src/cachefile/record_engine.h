@@ -53,10 +53,14 @@ class RecordEngine {
   // column is measured from the cells it measures; a counted repeat counts
   // the elements up to the last one whose cells are not all empty.
   bool write(const RowCells& cells, std::string& out, RowFault& fault);
-  // The same into a sink, from cells read once each and in order, as the
-  // built-in layouts do, which frame nothing: their fields' length is not
-  // needed first.
+  // The same from cells read once each and in order, for a layout that
+  // needs no cell ahead or twice (no count or length without a column, no
+  // condition); into a sink where the fields' length is not needed first, as
+  // in the built-in layouts, which frame nothing.
+  bool write(StreamedCells& cells, std::string& out, RowFault& fault);
   bool write(StreamedCells& cells, ByteSink& out, RowFault& fault);
+  // Whether the layout is one such.
+  bool streamed() const { return streamed_; }
 
   // A node as the engine runs it, worked out once per layout. Numbers that
   // follow each other are a run: checked, formatted and written together.
@@ -84,6 +88,7 @@ class RecordEngine {
   FormatDefinition program_;
   std::vector<std::uint64_t> slots_;
   std::vector<Step> steps_;  // one per node
+  bool streamed_ = true;
 };
 
 }  // namespace cachesift

@@ -269,19 +269,31 @@ class Writer {
 
 }  // namespace
 
-bool RecordEngine::write(const RowCells& cells, std::string& out, RowFault& fault) {
-  StringOut bytes(out);
-  Writer writer(program_, steps_, cells, bytes, slots_);
+namespace {
+
+template <typename Out, typename Cells>
+bool writeFields(const FormatDefinition& program, const std::vector<Step>& steps, Cells& cells,
+                 Out& out, std::vector<std::uint64_t>& slots, RowFault& fault) {
+  Writer writer(program, steps, cells, out, slots);
   const bool ok = writer.write();
   fault = writer.fault;
   return ok;
 }
 
+}  // namespace
+
+bool RecordEngine::write(const RowCells& cells, std::string& out, RowFault& fault) {
+  StringOut bytes(out);
+  return writeFields(program_, steps_, cells, bytes, slots_, fault);
+}
+
+bool RecordEngine::write(StreamedCells& cells, std::string& out, RowFault& fault) {
+  StringOut bytes(out);
+  return writeFields(program_, steps_, cells, bytes, slots_, fault);
+}
+
 bool RecordEngine::write(StreamedCells& cells, ByteSink& out, RowFault& fault) {
-  Writer writer(program_, steps_, cells, out, slots_);
-  const bool ok = writer.write();
-  fault = writer.fault;
-  return ok;
+  return writeFields(program_, steps_, cells, out, slots_, fault);
 }
 
 }  // namespace cachesift
