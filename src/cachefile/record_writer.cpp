@@ -2,6 +2,7 @@
 // its row's cells.
 #include <algorithm>
 #include <bit>
+#include <type_traits>
 
 #include "cachefile/coding.h"
 #include "cachefile/field_kinds.h"
@@ -84,7 +85,9 @@ class Writer {
 
  private:
   CellText cell(std::uint32_t column) { return cells_[column]; }
-  bool empty(std::uint32_t column) { return cell(column).bytes.empty(); }
+  // Only a divided row is looked at ahead: a layout whose rows are read in
+  // one pass has no count or length without a column, and no condition.
+  static constexpr bool kAhead = std::is_same_v<std::remove_const_t<Cells>, RowCells>;
 
   // A number's cell as its field holds it: an integer wraps modulo its
   // width, as it does when written.
@@ -158,6 +161,13 @@ class Writer {
 
   // The value of a count or length that has no column: what its user holds.
   bool measure(const LayoutNode& node, std::uint32_t base, std::uint64_t& value) {
+    if constexpr (kAhead) {
+      return measureAhead(node, base, value);
+    }
+    return false;
+  }
+
+  bool measureAhead(const LayoutNode& node, std::uint32_t base, std::uint64_t& value) {
     const LayoutNode& user = nodes_[node.user];
     const std::uint32_t column = base + user.column;
     if (user.kind == Kind::kRepeat) {
@@ -226,7 +236,7 @@ class Writer {
             if (!walk(i + 1, node.end, base)) {
               return false;
             }
-          } else {
+          } else if constexpr (kAhead) {
             // A filled cell that the condition leaves out would be lost.
             const std::size_t filled = cells_.firstFilled(column, column + node.columns);
             if (filled != column + node.columns) {

@@ -308,16 +308,4 @@ std::size_t RowCells::lastFilled(std::size_t first, std::size_t last) const {
   return last;
 }
 
-std::size_t StreamedCells::firstFilled(std::size_t first, std::size_t last) const {
-  RowCells cells;
-  cells.split(row_);
-  return cells.firstFilled(first, last);
-}
-
-std::size_t StreamedCells::lastFilled(std::size_t first, std::size_t last) const {
-  RowCells cells;
-  cells.split(row_);
-  return cells.lastFilled(first, last);
-}
-
 }  // namespace cachesift

@@ -233,11 +233,10 @@ class RowCells {
 };
 
 // A row's cells read once each, in order, as the built-in layouts take them:
-// without dividing the row first. Looking back or searching for filled cells
-// (which those layouts never do) walks a copy from the row's start.
+// without dividing the row first.
 class StreamedCells {
  public:
-  explicit StreamedCells(const TextRow& row) : row_(row), cursor_(row) {}
+  explicit StreamedCells(const TextRow& row) : cursor_(row) {}
 
   // Cell k, or an empty one past the last. REQUIRES: k is past the last asked.
   CellText operator[](std::size_t k) {
@@ -264,8 +263,6 @@ class StreamedCells {
     }
     return out;
   }
-  std::size_t firstFilled(std::size_t first, std::size_t last) const;
-  std::size_t lastFilled(std::size_t first, std::size_t last) const;
 
  private:
   // Passes the cells before k; false when the row has no cell k.
@@ -276,7 +273,6 @@ class StreamedCells {
     return at_ == k && !cursor_.done();
   }
 
-  const TextRow& row_;
   TextRow::Cursor cursor_;
   std::size_t at_ = 0;  // the cell the cursor is at
 };
