@@ -68,6 +68,8 @@ struct CacheDocument {
   // Whether that is not the layout that the build picks, but the one that
   // fits the records best; the CSV then names it.
   bool layoutByFit = false;
+  // The layouts tried for a cache by the fit of its records, and that fit.
+  std::vector<CandidateFit> layoutsTried;
   // The cache file's bytes after its header; they lie in `input`, or for
   // loadCacheBytes() in the bytes given.
   std::string_view body;
@@ -99,6 +101,7 @@ struct CacheDocument {
     const FormatDefinition* layout = nullptr;
     bool byFit = false;  // not the layout that the build picks, but the one that fits best
     RecordWalk walk;
+    std::vector<CandidateFit> tried;
   };
   LayoutChoice chooseLayout(std::string_view fileBytes) const;
 

@@ -62,10 +62,11 @@ bool CacheDocument::acceptBody(std::string_view fileBytes) {
     refuseAfterHeader(kTooLargeMessage);
     return false;
   }
-  const LayoutChoice choice = chooseLayout(fileBytes);
+  LayoutChoice choice = chooseLayout(fileBytes);
   definition = choice.layout;
   layoutByFit = choice.byFit;
   framedWalk_ = std::move(choice.walk);
+  layoutsTried = std::move(choice.tried);
   if (definition == asBytes_) {
     console.print("No layout of client build " + std::to_string(header.headerWord1) +
                   "; records are written as bytes.\n");
@@ -102,7 +103,7 @@ CacheDocument::LayoutChoice CacheDocument::chooseLayout(std::string_view fileByt
   const FormatDefinition* const ofBuild =
       definition != asBytes_ && definition->framed() ? definition : nullptr;
   const FormatDefinition* const framing = ofBuild != nullptr ? ofBuild : asBytes_;
-  LayoutChoice choice{definition, false, {}};
+  LayoutChoice choice{definition, false, {}, {}};
   const std::optional<std::uint32_t> framed =
       framing != nullptr && framing->longHeader() && fileBytes.size() >= kLongHeaderSize
           ? framedRecordCount(fileBytes.substr(kLongHeaderSize), *framing)
@@ -112,9 +113,10 @@ CacheDocument::LayoutChoice CacheDocument::chooseLayout(std::string_view fileByt
         catalogue.candidates(fourChars(header.signature), header.headerWord1);
     LayoutFit fit = bestFit(candidates, fileBytes.substr(kLongHeaderSize), *framing, *framed);
     if (fit.layout != nullptr && (ofBuild != nullptr || fit.walk.fits() > 0)) {
-      return {fit.layout, fit.layout != ofBuild, std::move(fit.walk)};
+      return {fit.layout, fit.layout != ofBuild, std::move(fit.walk), std::move(fit.tried)};
     }
     choice.layout = ofBuild != nullptr ? ofBuild : asBytes_;
+    choice.tried = std::move(fit.tried);
   }
   if (choice.layout->framed()) {
     choice.walk = *walkFramedRecords(*choice.layout, fileBytes.substr(choice.layout->headerSize()));

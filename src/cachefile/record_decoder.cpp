@@ -61,13 +61,16 @@ LayoutFit bestFit(std::span<const FormatDefinition* const> candidates, std::stri
             : framedRecordCount(body, layout);
     const std::uint32_t fewest =
         best.layout == nullptr ? 0 : best.walk.fits() + (i < bestIndex ? 0 : 1);
+    best.tried.push_back({&layout, std::nullopt});
     if (!records || *records < fewest) {
       return;
     }
     std::optional<RecordWalk> walk =
         walkFramedRecords(layout, body, best.layout == nullptr ? UINT32_MAX : *records - fewest);
     if (walk) {
-      best = {&layout, std::move(*walk)};
+      best.tried.back().fits = walk->fits();
+      best.layout = &layout;
+      best.walk = std::move(*walk);
       bestIndex = i;
     }
   };

@@ -46,9 +46,18 @@ std::optional<std::uint32_t> framedRecordCount(std::string_view body,
 // the first, no other is tried. `framed` is how many records `framing`'s
 // key width and size bias frame, known already: each walk over the records'
 // frames costs a cache miss a record.
+// What a candidate made of the records, in the order tried: how many fit it,
+// or nothing where its framing does not frame the body or its walk gave up,
+// as it could no longer be chosen.
+struct CandidateFit {
+  const FormatDefinition* layout = nullptr;
+  std::optional<std::uint32_t> fits;
+  bool operator==(const CandidateFit&) const = default;
+};
 struct LayoutFit {
   const FormatDefinition* layout = nullptr;
   RecordWalk walk;
+  std::vector<CandidateFit> tried;
 };
 LayoutFit bestFit(std::span<const FormatDefinition* const> candidates, std::string_view body,
                   const FormatDefinition& framing, std::uint32_t framed);

@@ -332,6 +332,20 @@ TEST(FramedRecords, TheLayoutThatFitsTheRecordsBest) {
       return console.substr(0, console.rfind('\n', console.find(" records loaded")));
     };
     EXPECT_EQ(layoutLines(back.console), layoutLines(csv.console)) << csv.file;
+    // The choice gives the fit of each layout tried: the build's own (or the
+    // nearest) first, the one chosen with the records that fit it.
+    CapturingConsole console;
+    CacheDocument document(console, catalogue);
+    ASSERT_TRUE(document.loadCacheBytes(cache));
+    const auto chosen =
+        std::find_if(document.layoutsTried.begin(), document.layoutsTried.end(),
+                     [&](const auto& t) { return t.layout == document.definition; });
+    ASSERT_EQ(chosen == document.layoutsTried.end(), line.empty());
+    EXPECT_EQ(document.layoutsTried.front().layout,
+              catalogue.candidates(std::array<char, 4>{'B', 'D', 'N', 'W'}, build)[0]);
+    if (!line.empty()) {
+      EXPECT_EQ(*chosen->fits, records.size() / 9 - asBytes);
+    }
   }
   EXPECT_TRUE(
       cacheToCsv(header("BDNW", 20500, "enUS", 0, 1) + word(0) + r2 + kEndMarker, &catalogue)
