@@ -282,12 +282,13 @@ void RowCells::markFilled() {
 }
 
 std::size_t RowCells::firstFilled(std::size_t first, std::size_t last) const {
-  last = std::min(last, size_);
-  for (std::size_t k = first; k < last;) {
+  // Cells past the row's last are empty; none filled gives `last` as asked.
+  const std::size_t end = std::min(last, size_);
+  for (std::size_t k = first; k < end;) {
     const std::uint64_t bits = filled_[k / 64] >> (k % 64);
     if (bits != 0) {
       const std::size_t found = k + static_cast<std::size_t>(std::countr_zero(bits));
-      return found < last ? found : last;
+      return found < end ? found : last;
     }
     k = (k / 64 + 1) * 64;
   }

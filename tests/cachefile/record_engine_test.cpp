@@ -103,6 +103,7 @@ TEST(RecordEngine, CountsAndLengthsThatCellsWouldNotGiveKeepTheirBytes) {
       {bytes({0, 1, 1, 0, 0, 0xA0}), false},             // left out, but not 0
       {bytes({0, 1, 0, 1, 0, 0, 0xA0}), false},          // C of its zero alone
       {bytes({0, 1, 0, 2, 0}), false},                   // C cut off where the record ends
+      {bytes({0, 1, 0, 2, 0, 0xA0}), false},             // C longer than the bytes left
       {bytes({0, 1, 0, 0, 0, 0xA5}), false},             // bits left unused are not zero
       {bytes({2, 1, 0, 0, 0, 0xA0, 'a', 0, 0}), false},  // the last note empty
       {bytes({3, 1, 0, 0, 0, 0xA0, 'a', 0, 'b', 0, 'c', 0}), false}};  // three notes
@@ -121,12 +122,14 @@ TEST(RecordEngine, CountsAndLengthsThatCellsWouldNotGiveKeepTheirBytes) {
                        &between)
                 .file,
             "ABCD,20000,enUS,0,1,0,\r\nKey,Entry Size,A,B,C,\r\n1,3,7,66,21,\r\n");
-  // Cells past the columns are refused only where a counted group stands.
-  const FormatCatalogue shorts =
-      madeCatalogue("builds 20000\ncache a.wdb ABCD\nu32 Key\nu32 Entry Size\nu16 A\n");
-  EXPECT_EQ(csvToCache("ABCD,20000,enUS,0,1,0,\n\n1,0,2,x,\n2,0\n", &shorts).file,
-            header("ABCD", 20000, "enUS", 0, 1) + word(0) + word(1) + word(2) + bytes({2, 0}) +
-                word(2) + word(2) + bytes({0, 0}) + kEnd);
+  // Cells past the columns are refused only where a counted group stands. A
+  // 64-bit length says any text's.
+  const FormatCatalogue shorts = madeCatalogue(
+      "builds 20000\ncache a.wdb ABCD\nu32 Key\nu32 Entry Size\nu16 $a A\nif $a == 9\nu8 B\nend\n"
+      "u64 $n\ntext $n T\n");
+  EXPECT_EQ(csvToCache("ABCD,20000,enUS,0,1,0,\n\n1,0,2,,t,x,\n2,0\n", &shorts).file,
+            header("ABCD", 20000, "enUS", 0, 1) + word(0) + word(1) + word(11) + bytes({2, 0}) +
+                word(1) + word(0) + "t" + word(2) + word(10) + std::string(10, '\0') + kEnd);
 }
 
 // A float that is not a number keeps its bytes, whatever else the file holds.

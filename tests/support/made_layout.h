@@ -50,4 +50,16 @@ repeat $objectives max 3
     u8 Pair #-#
   end
 end
+
+cache npccache.wdb CPNW
+u32 TextID
+u32 Entry Size
+repeat 2
+  u8 $length
+  text $length Line #
+  u8 $kind Kind #
+  if $kind == 1
+    u16 Sound #
+  end
+end
 )";
