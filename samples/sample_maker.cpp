@@ -112,28 +112,6 @@ class Maker {
   const bool special_;
 };
 
-// Whether a layout's records are made field by field, rather than from cells:
-// those of only u8, u32, i32, f32, zero-terminated texts, a hexadecimal rest
-// and fixed repeats of them.
-bool madeByField(const FormatDefinition& definition) {
-  return std::all_of(definition.nodes.begin() + FormatDefinition::kFirstFieldNode,
-                     definition.nodes.end(), [](const LayoutNode& node) {
-                       switch (node.kind) {
-                         case FieldKind::kU8:
-                         case FieldKind::kU32:
-                         case FieldKind::kI32:
-                         case FieldKind::kF32:
-                         case FieldKind::kText:
-                         case FieldKind::kHexRest:
-                           return node.user < 0;
-                         case FieldKind::kRepeat:
-                           return node.ref < 0;
-                         default:
-                           return false;
-                       }
-                     });
-}
-
 // The cells of any other record, written by its layout: each counted group's
 // elements present or absent at random. A text too long for its length
 // field, or a cell that a condition leaves out, is made empty.
@@ -241,7 +219,7 @@ std::string makeCache(const FormatDefinition& definition, std::uint32_t recordCo
   std::uint32_t id = 0;
   for (std::uint32_t r = 0; r < recordCount; ++r) {
     id += 1 + maker.below(20);
-    const bool byField = madeByField(definition);
+    const bool byField = definition.plainFields();
     const bool exact = definition.framed();  // the built-in layouts show six decimals
     std::string fields = byField ? "" : fieldsFromCells(definition, maker);
     for (std::size_t k = 2; byField && k < definition.columns.size(); ++k) {

@@ -26,6 +26,24 @@ void FormatDefinition::addField(FieldKind kind, std::string_view name) {
   columns.push_back({std::string(name), kind});
 }
 
+bool FormatDefinition::plainFields() const {
+  return std::all_of(nodes.begin() + kFirstFieldNode, nodes.end(), [](const LayoutNode& node) {
+    switch (node.kind) {
+      case FieldKind::kU8:
+      case FieldKind::kU32:
+      case FieldKind::kI32:
+      case FieldKind::kF32:
+      case FieldKind::kText:
+      case FieldKind::kHexRest:
+        return node.user < 0;
+      case FieldKind::kRepeat:
+        return node.ref < 0;
+      default:
+        return false;
+    }
+  });
+}
+
 std::string FormatDefinition::buildsLine(bool byFit) const {
   std::string line = clientBuild == lastBuild
                          ? "Layout of client build " + std::to_string(clientBuild)

@@ -99,6 +99,10 @@ struct FormatDefinition {
   // Appends a field that has a column.
   void addField(FieldKind kind, std::string_view name);
 
+  // Whether the fields after the key and entry size are only u8, u32, i32,
+  // f32, zero-terminated texts, a hexadecimal rest and fixed repeats of them.
+  bool plainFields() const;
+
   bool framed() const { return clientBuild != 0; }
   // The width of the record key.
   std::uint32_t keyBytes() const {

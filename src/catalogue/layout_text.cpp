@@ -431,32 +431,14 @@ class Parser {
     if (column_ > kMaxColumns) {
       return fail("more than " + std::to_string(kMaxColumns) + " columns");
     }
-    if (firstBuild_ == 0 && !builtInKindsOnly()) {
+    // The built-in layouts frame no record (and take no "hex rest").
+    if (firstBuild_ == 0 && !current_.plainFields()) {
       return fail("the built-in layouts take u8, u32, i32, f32 and text only");
     }
     addColumns(current_, names_);
     if (error_.empty()) {
       layouts_.push_back(std::move(current_));
     }
-  }
-
-  // The built-in layouts, which frame no record, read fixed repeats of u8,
-  // u32, i32, f32 and zero-terminated texts.
-  bool builtInKindsOnly() const {
-    return std::all_of(current_.nodes.begin(), current_.nodes.end(), [](const LayoutNode& node) {
-      switch (node.kind) {
-        case FieldKind::kU8:
-        case FieldKind::kU32:
-        case FieldKind::kI32:
-        case FieldKind::kF32:
-        case FieldKind::kText:
-          return node.user < 0;
-        case FieldKind::kRepeat:
-          return node.ref < 0;
-        default:
-          return false;
-      }
-    });
   }
 
   std::size_t lineNumber_ = 0;
