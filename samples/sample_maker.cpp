@@ -112,6 +112,51 @@ class Maker {
   const bool special_;
 };
 
+// A number's cell of a field of `kind`.
+std::string numberCell(FieldKind kind, Maker& maker) {
+  switch (kind) {
+    case FieldKind::kF32:
+    case FieldKind::kF64:
+      return std::to_string(maker.decimal());
+    case FieldKind::kI8:
+    case FieldKind::kI16:
+    case FieldKind::kI32:
+    case FieldKind::kI64:
+      return std::to_string(static_cast<std::int32_t>(maker.number()));
+    default:
+      return std::to_string(maker.number());
+  }
+}
+
+// Fills the cells of the lists of nodes [first, last), whose element's
+// columns start at `base`: up to five elements each, the same number of
+// values in each of a list's cells.
+void fillLists(const FormatDefinition& layout, std::uint32_t first, std::uint32_t last,
+               std::uint32_t base, std::vector<std::string>& cells, Maker& maker) {
+  for (std::uint32_t i = first; i < last; ++i) {
+    const LayoutNode& node = layout.nodes[i];
+    if (node.kind == FieldKind::kIf) {
+      fillLists(layout, i + 1, node.end, base, cells, maker);
+    } else if (node.kind == FieldKind::kRepeat && node.list) {
+      const std::uint32_t count = maker.below(std::min(node.most, 5u) + 1);
+      for (std::uint32_t k = 0; k < node.columns; ++k) {
+        std::string& cell = cells[base + node.column + k];
+        cell.clear();
+        for (std::uint32_t e = 0; e < count; ++e) {
+          cell += (e != 0 ? " " : "") + numberCell(layout.nodes[i + 1 + k].kind, maker);
+        }
+      }
+    } else if (node.kind == FieldKind::kRepeat) {
+      for (std::uint32_t e = 0; e < (node.most != 0 ? node.most : node.size); ++e) {
+        fillLists(layout, i + 1, node.end, base + node.column + e * node.columns, cells, maker);
+      }
+    } else {
+      continue;
+    }
+    i = node.end - 1;
+  }
+}
+
 // The cells of any other record, written by its layout: each counted group's
 // elements present or absent at random. A text too long for its length
 // field, or a cell that a condition leaves out, is made empty.
@@ -149,19 +194,12 @@ std::string fieldsFromCells(const FormatDefinition& definition, Maker& maker) {
         }
         break;
       }
-      case FieldKind::kF64:
-        cells[k] = std::to_string(maker.decimal());
-        break;
-      case FieldKind::kI8:
-      case FieldKind::kI16:
-      case FieldKind::kI32:
-      case FieldKind::kI64:
-        cells[k] = std::to_string(static_cast<std::int32_t>(maker.number()));
-        break;
       default:
-        cells[k] = std::to_string(maker.number());
+        cells[k] = numberCell(definition.columns[k].kind, maker);
     }
   }
+  fillLists(definition, FormatDefinition::kFirstFieldNode,
+            static_cast<std::uint32_t>(definition.nodes.size()), 0, cells, maker);
   std::string fields;
   RowFault fault;
   RecordEngine engine(definition);

@@ -100,13 +100,28 @@ class RecordRows {
   }
 
   bool refuse(const TextRow& row, const RowFault& fault) const {
-    return fault.what == RowFault::What::kTextTooLong
-               ? refuse(row, "The text on line ", fault.column,
-                        " is longer than its length field can say (" + std::to_string(fault.most) +
-                            " bytes at most).\n")
-               : refuse(row, "The cell on line ", fault.column,
-                        " is filled, but the record leaves its field out: "
-                        "the condition on an earlier cell does not hold.\n");
+    using What = RowFault::What;
+    switch (fault.what) {
+      case What::kTextTooLong:
+        return refuse(row, "The text on line ", fault.column,
+                      " is longer than its length field can say (" + std::to_string(fault.most) +
+                          " bytes at most).\n");
+      case What::kLeftOut:
+        return refuse(row, "The cell on line ", fault.column,
+                      " is filled, but the record leaves its field out: "
+                      "the condition on an earlier cell does not hold.\n");
+      case What::kListTooLong:
+        return refuse(
+            row, "The list on line ", fault.column,
+            " holds more values than its group's most (" + std::to_string(fault.most) + ").\n");
+      case What::kBadValue:
+        return refuse(row, "The list on line ", fault.column,
+                      " holds a value that is not a number of its field.\n");
+      default:
+        return refuse(row, "The list on line ", fault.column,
+                      " holds a different number of values than the list before it in its "
+                      "group.\n");
+    }
   }
 
   // Says what is wrong with the cell in `column` (counted from 0) of `row`.

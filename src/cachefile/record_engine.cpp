@@ -29,6 +29,9 @@ void prepareSteps(const FormatDefinition& layout, std::uint32_t first, std::uint
       start = last;
       if (node.kind == Kind::kRepeat || node.kind == Kind::kIf) {
         prepareSteps(layout, i + 1, node.end, steps);
+        for (std::uint32_t k = i + 1; node.list && k < node.end; ++k) {
+          step.runBytes += steps[k].bytes;  // a list's element
+        }
         i = node.end - 1;
       }
       continue;

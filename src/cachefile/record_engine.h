@@ -16,10 +16,17 @@
 namespace cachesift {
 
 // Why a row's cells could not be written, for the cell in `column` (from 0):
-// a text longer than the `most` bytes that its length field can say, or a
-// filled cell of a field that its condition leaves out of this record.
+// a text longer than the `most` bytes that its length field can say, a
+// filled cell of a field that its condition leaves out of this record, or a
+// list cell that does not give its group's elements.
 struct RowFault {
-  enum class What : std::uint8_t { kTextTooLong, kLeftOut } what = What::kTextTooLong;
+  enum class What : std::uint8_t {
+    kTextTooLong,
+    kLeftOut,
+    kListTooLong,  // more values than the list's `most`
+    kBadValue,     // a list's value that does not read as its field's number
+    kUnevenList,   // a list whose cells hold different numbers of values
+  } what = What::kTextTooLong;
   std::uint32_t column = 0;
   std::uint64_t most = 0;
 };
@@ -72,7 +79,8 @@ class RecordEngine {
     bool real = false;  // a float that must be finite to come back
     Cell cell = Cell::kNone;
     // At a run's first number: the node after the run, its bytes, its cells,
-    // and whether checking it needs no more than its length.
+    // and whether checking it needs no more than its length. At a list: the
+    // bytes of one element.
     std::uint32_t runEnd = 0;
     std::uint32_t runBytes = 0;
     std::uint32_t runCells = 0;

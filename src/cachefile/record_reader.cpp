@@ -8,6 +8,7 @@
 #include "cachefile/field_kinds.h"
 #include "cachefile/record_engine.h"
 #include "csv/number_text.h"
+#include "csv/text_marks.h"
 #include "io/byte_scan.h"
 
 namespace cachesift {
@@ -59,19 +60,44 @@ char* writeCell(char* out, const Step& step, std::uint64_t value) {
   }
 }
 
+// Whether a float's bits are a number and finite: only those come back.
+bool finite(const Step& step, std::uint64_t value) {
+  return step.bytes == 4 ? (~value & 0x7F800000) != 0 : (~value & 0x7FF0000000000000) != 0;
+}
+
 // Writes a text cell's inside from [text, last): every double quote twice,
-// every LF as CR LF, up to the first of `stops` that is neither, which is
+// every LF as CR LF, and where CR and 0xE2 are among `stops`, every CR and
+// mark as marked; up to the first of `stops` that is none of those, which is
 // returned (or `last`).
+template <std::size_t N>
 const char* appendQuotedText(ByteSink& sink, const char* text, const char* last,
-                             const std::array<char, 4>& stops) {
-  for (;;) {
+                             const std::array<char, N>& stops) {
+  for (;; ++text) {
     const char* const stop = findAnyOf(text, last, stops);
     sink.append(std::string_view(text, static_cast<std::size_t>(stop - text)));
-    if (stop == last || (*stop != '"' && *stop != '\n')) {
+    text = stop;
+    if (stop == last) {
       return stop;
     }
-    sink.append(*stop == '"' ? std::string_view("\"\"") : std::string_view("\r\n"));
-    text = stop + 1;
+    switch (*stop) {
+      case '"':
+        sink.append(std::string_view("\"\""));
+        break;
+      case '\n':
+        sink.append(std::string_view("\r\n"));
+        break;
+      case '\r':
+        sink.append(kCrMark);
+        break;
+      case '\xE2':
+        if (isMark(stop, last)) {
+          sink.append(kEscapeMark);
+        }
+        sink.append(*stop);
+        break;
+      default:
+        return stop;
+    }
   }
 }
 
@@ -181,9 +207,7 @@ class Reader {
       const Step& step = steps_[i];
       const std::uint64_t value = loadNumber(at_, step);
       at_ += step.bytes;
-      // A float that is not a number or is infinite would not come back.
-      if (step.real &&
-          (step.bytes == 4 ? (~value & 0x7F800000) == 0 : (~value & 0x7FF0000000000000) == 0)) {
+      if (step.real && !finite(step, value)) {
         return false;
       }
       const LayoutNode& node = nodes_[i];
@@ -191,7 +215,13 @@ class Reader {
         slots_[node.slot] = value;
       }
       if (kFormat && node.column >= 0) {
-        out = writeCell(out, step, value);
+        // A 64-bit number is quoted: a spreadsheet keeps it as text, where
+        // as a number it would keep 15 digits.
+        const bool quoted = step.bytes == 8 && step.cell != Step::Cell::kF64;
+        *out = '"';
+        out = writeCell(out + (quoted ? 1 : 0), step, value);
+        *out = '"';
+        out += quoted ? 1 : 0;
         *out++ = ',';
       }
     }
@@ -208,10 +238,11 @@ class Reader {
     const char* nul;
     if constexpr (kFormat) {
       sink_->append('"');
-      nul = appendQuotedText(*sink_, first, last, {'\0', '"', '\n', '\0'});
+      nul = framed_ ? appendQuotedText<5>(*sink_, first, last, {'\0', '"', '\n', '\r', '\xE2'})
+                    : appendQuotedText<3>(*sink_, first, last, {'\0', '"', '\n'});
       sink_->append(std::string_view("\","));
     } else {
-      nul = findAnyOf(first, last, {'\0', '\x1A', '\0', '\x1A'});
+      nul = findAnyOf<2>(first, last, {'\0', '\x1A'});
       if (nul != last && *nul == '\x1A') {
         ++lostTexts;
         nul = findByte(nul, last, '\0');
@@ -241,7 +272,12 @@ class Reader {
     }
     if constexpr (kFormat) {
       sink_->append('"');
-      appendQuotedText(*sink_, text.data(), text.data() + text.size(), {'"', '\n', '"', '\n'});
+      const char* const end = text.data() + text.size();
+      if (framed_) {
+        appendQuotedText<4>(*sink_, text.data(), end, {'"', '\n', '\r', '\xE2'});
+      } else {
+        appendQuotedText<2>(*sink_, text.data(), end, {'"', '\n'});
+      }
       sink_->append(std::string_view("\","));
     } else {
       lostTexts += std::memchr(text.data(), '\x1A', text.size()) != nullptr ? 1 : 0;
@@ -261,6 +297,45 @@ class Reader {
     }
     shown_ |= size != 0;
     at_ += size;
+    return true;
+  }
+
+  // The elements of a list: each field's values in a cell of its own, in
+  // element order, separated by spaces.
+  bool list(std::uint32_t at) {
+    const LayoutNode& node = nodes_[at];
+    const std::uint64_t times = slots_[node.ref];
+    const std::uint32_t size = steps_[at].runBytes;
+    if (!align() || times > node.most || left() < times * size) {
+      return false;
+    }
+    const unsigned char* const first = at_;
+    at_ += times * size;
+    shown_ |= times != 0;
+    std::uint32_t offset = 0;
+    for (std::uint32_t i = at + 1; i < node.end; offset += steps_[i++].bytes) {
+      const Step& step = steps_[i];
+      if (!kFormat && !step.real) {
+        continue;
+      }
+      if (kFormat && times != 0) {
+        sink_->append('"');
+      }
+      for (std::uint64_t e = 0; e < times; ++e) {
+        const std::uint64_t value = loadNumber(first + e * size + offset, step);
+        if (step.real && !finite(step, value)) {
+          return false;
+        }
+        if constexpr (kFormat) {
+          char* out = sink_->reserve(kMaxNumberCell + 1);
+          *out = ' ';
+          sink_->commit(writeCell(out + (e != 0 ? 1 : 0), step, value));
+        }
+      }
+      if constexpr (kFormat) {
+        sink_->append(times != 0 ? std::string_view("\",") : std::string_view(","));
+      }
+    }
     return true;
   }
 
@@ -315,6 +390,13 @@ class Reader {
           }
           break;
         case Kind::kRepeat: {
+          if (node.list) {
+            if (!list(i)) {
+              return false;
+            }
+            i = node.end - 1;
+            break;
+          }
           const std::uint64_t times = node.ref >= 0 ? slots_[node.ref] : node.size;
           if (node.ref >= 0 && times > node.most) {
             return false;

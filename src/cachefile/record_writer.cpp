@@ -2,12 +2,14 @@
 // its row's cells.
 #include <algorithm>
 #include <bit>
+#include <charconv>
 #include <type_traits>
 
 #include "cachefile/coding.h"
 #include "cachefile/field_kinds.h"
 #include "cachefile/record_engine.h"
 #include "csv/number_text.h"
+#include "csv/text_marks.h"
 #include "csv/text_to_float.h"
 #include "csv/text_to_integer.h"
 
@@ -27,17 +29,97 @@ void storeNumber(char* out, std::uint64_t value, const Step& step) {
   }
 }
 
-// The length of a quoted cell's text: "" and CR LF are one byte each.
-std::size_t unescapedSize(const CellText& cell) {
-  if (!cell.escaped) {
+// Appends a cell's text: a quoted cell's unescaped, and where `marks`, its
+// marks read.
+template <typename Out>
+void appendText(Out& out, const CellText& cell, bool marks) {
+  if (marks && holdsMarks(cell.bytes)) {
+    std::string text;
+    if (cell.escaped) {
+      TextRow::unescape(cell.bytes, text);
+    } else {
+      text = cell.bytes;
+    }
+    unmark(text, out);
+  } else if (cell.escaped) {
+    TextRow::unescape(cell.bytes, out);
+  } else {
+    out.append(cell.bytes);
+  }
+}
+
+// The length of a cell's text, as appendText() gives it.
+std::size_t textSize(const CellText& cell, bool marks) {
+  if (!cell.escaped && !(marks && holdsMarks(cell.bytes))) {
     return cell.bytes.size();
   }
   struct Counter {
     std::size_t size = 0;
     void append(std::string_view bytes) { size += bytes.size(); }
   } counter;
-  TextRow::unescape(cell.bytes, counter);
+  appendText(counter, cell, marks);
   return counter.size;
+}
+
+// The values of a list cell, separated by spaces.
+std::string_view nextValue(std::string_view& list) {
+  const std::size_t first = std::min(list.find_first_not_of(' '), list.size());
+  const std::size_t last = std::min(list.find(' ', first), list.size());
+  const std::string_view value = list.substr(first, last - first);
+  list.remove_prefix(last);
+  return value;
+}
+
+std::size_t valueCount(std::string_view list) {
+  std::size_t count = 0;
+  while (!nextValue(list).empty()) {
+    ++count;
+  }
+  return count;
+}
+
+// Reads a list's value as its field's number, the whole of it and within the
+// field's range; false when it is none.
+bool readValue(std::string_view text, const Step& step, std::uint64_t& value) {
+  const char* const last = text.data() + text.size();
+  if (step.cell == Step::Cell::kF32 || step.cell == Step::Cell::kExactF32 ||
+      step.cell == Step::Cell::kF64) {
+    // Sign, digits with an optional point, an optional exponent.
+    const char* p = text.data() + (text.starts_with('-') || text.starts_with('+') ? 1 : 0);
+    const char* const whole = std::find_if_not(p, last, isDecimalDigit);
+    bool digits = whole != p;
+    p = whole;
+    if (p != last && *p == '.') {
+      p = std::find_if_not(p + 1, last, isDecimalDigit);
+      digits |= p != whole + 1;
+    }
+    if (!digits) {
+      return false;
+    }
+    if (p != last && (*p == 'e' || *p == 'E')) {
+      p += p + 1 != last && (p[1] == '-' || p[1] == '+') ? 2 : 1;
+      const char* const exponent = p;
+      p = std::find_if_not(p, last, isDecimalDigit);
+      if (p == exponent) {
+        return false;
+      }
+    }
+    if (p != last) {
+      return false;
+    }
+    value = step.bytes == 4 ? std::bit_cast<std::uint32_t>(textToFloat(text))
+                            : std::bit_cast<std::uint64_t>(textToDouble(text));
+    return true;
+  }
+  if (step.isSigned) {
+    std::int64_t number;
+    const auto [end, error] = std::from_chars(text.data(), last, number);
+    const std::int64_t most = static_cast<std::int64_t>((std::uint64_t{1} << (step.bits - 1)) - 1);
+    value = static_cast<std::uint64_t>(number);
+    return error == std::errc() && end == last && number <= most && number >= -most - 1;
+  }
+  const auto [end, error] = std::from_chars(text.data(), last, value);
+  return error == std::errc() && end == last && (step.bits == 64 || value >> step.bits == 0);
 }
 
 // Bytes appended to a string, as to a sink: the fields of a framed record
@@ -58,22 +140,17 @@ class StringOut {
   std::string& bytes_;
 };
 
-// Appends a cell's text.
-template <typename Out>
-void appendText(Out& out, const CellText& cell) {
-  if (cell.escaped) {
-    TextRow::unescape(cell.bytes, out);
-  } else {
-    out.append(cell.bytes);
-  }
-}
-
 template <typename Out, typename Cells>
 class Writer {
  public:
   Writer(const FormatDefinition& layout, const std::vector<Step>& steps, Cells& cells, Out& out,
          std::vector<std::uint64_t>& slots)
-      : nodes_(layout.nodes), steps_(steps), cells_(cells), out_(out), slots_(slots) {}
+      : nodes_(layout.nodes),
+        steps_(steps),
+        cells_(cells),
+        out_(out),
+        slots_(slots),
+        marks_(layout.framed()) {}
 
   bool write() {
     const bool ok =
@@ -170,6 +247,9 @@ class Writer {
   bool measureAhead(const LayoutNode& node, std::uint32_t base, std::uint64_t& value) {
     const LayoutNode& user = nodes_[node.user];
     const std::uint32_t column = base + user.column;
+    if (user.list) {
+      return countList(user, column, value);
+    }
     if (user.kind == Kind::kRepeat) {
       const std::size_t last = column + std::size_t{user.most} * user.columns;
       const std::size_t filled = cells_.lastFilled(column, last);
@@ -177,12 +257,55 @@ class Writer {
       return true;
     }
     const std::uint64_t zero = user.kind == Kind::kSizedText ? 0 : 1;
-    const std::size_t size = unescapedSize(cell(column));
+    const std::size_t size = textSize(cell(column), marks_);
     value = size == 0 && user.kind == Kind::kSizedTextZ0 ? 0 : size + zero;
     if (value > capacity(node)) {
       fault = {RowFault::What::kTextTooLong, column, capacity(node) - zero};
       return false;
     }
+    return true;
+  }
+
+  // The elements of the list `user` whose cells start at `column`: as many as
+  // each of its cells holds values.
+  bool countList(const LayoutNode& user, std::uint32_t column, std::uint64_t& value) {
+    value = valueCount(cell(column).bytes);
+    for (std::uint32_t k = column; k < column + user.columns; ++k) {
+      const std::size_t count = k == column ? value : valueCount(cell(k).bytes);
+      if (count > user.most) {
+        fault = {RowFault::What::kListTooLong, k, user.most};
+        return false;
+      }
+      if (count != value) {
+        fault = {RowFault::What::kUnevenList, k, 0};
+        return false;
+      }
+    }
+    return true;
+  }
+
+  // Writes the elements of the list at node `at`, whose count is known.
+  bool list(std::uint32_t at, std::uint32_t column) {
+    const LayoutNode& node = nodes_[at];
+    lists_.resize(node.columns);
+    for (std::uint32_t k = 0; k < node.columns; ++k) {
+      lists_[k] = cell(column + k).bytes;
+    }
+    char* out = out_.reserve(slots_[node.ref] * steps_[at].runBytes);
+    for (std::uint64_t e = 0; e < slots_[node.ref]; ++e) {
+      for (std::uint32_t i = at + 1; i < node.end; ++i) {
+        const std::uint32_t k = static_cast<std::uint32_t>(nodes_[i].column);
+        std::uint64_t value;
+        if (!readValue(nextValue(lists_[k]), steps_[i], value)) {
+          out_.commit(out);
+          fault = {RowFault::What::kBadValue, column + k, 0};
+          return false;
+        }
+        storeNumber(out, value, steps_[i]);
+        out += steps_[i].bytes;
+      }
+    }
+    out_.commit(out);
     return true;
   }
 
@@ -198,19 +321,19 @@ class Writer {
           break;
         case Kind::kText:
         case Kind::kSizedTextZ:
-          appendText(out_, cell(column));
+          appendText(out_, cell(column), marks_);
           out_.append('\0');
           break;
         case Kind::kSizedTextZ0: {
           const CellText text = cell(column);
-          appendText(out_, text);
+          appendText(out_, text, marks_);
           if (!text.bytes.empty()) {
             out_.append('\0');
           }
           break;
         }
         case Kind::kSizedText:
-          appendText(out_, cell(column));
+          appendText(out_, cell(column), marks_);
           break;
         case Kind::kHex:
         case Kind::kHexRest: {
@@ -222,6 +345,19 @@ class Writer {
           break;
         }
         case Kind::kRepeat: {
+          if (node.list) {
+            // A list's count is measured from its cells, which only a
+            // divided row has at hand.
+            if constexpr (kAhead) {
+              if (!list(i, column)) {
+                return false;
+              }
+            } else {
+              return false;
+            }
+            i = node.end - 1;
+            break;
+          }
           const std::uint64_t times = node.ref >= 0 ? slots_[node.ref] : node.size;
           for (std::uint32_t e = 0; e < times; ++e) {
             if (!walk(i + 1, node.end, base + node.column + e * node.columns)) {
@@ -273,8 +409,10 @@ class Writer {
   Cells& cells_;
   Out& out_;
   std::vector<std::uint64_t>& slots_;
+  const bool marks_;  // whether texts show their CRs as marks
   unsigned bitByte_ = 0;
   unsigned bitsUsed_ = 0;
+  std::vector<std::string_view> lists_;  // the values of a list's cells not yet read
 };
 
 }  // namespace

@@ -30,6 +30,9 @@ void expand(FormatDefinition& layout, const std::vector<std::string>& names, std
     if (node.kind == FieldKind::kIf) {
       expand(layout, names, i + 1, node.end, numbers);
       i = node.end;
+    } else if (node.kind == FieldKind::kRepeat && node.list) {
+      expand(layout, names, i + 1, node.end, numbers);  // a column per field, not per element
+      i = node.end;
     } else if (node.kind == FieldKind::kRepeat) {
       for (std::uint32_t n = 1; n <= (node.most != 0 ? node.most : node.size); ++n) {
         numbers.push_back(n);

@@ -55,6 +55,9 @@ struct LayoutNode {
   std::uint32_t most = 0;     // a counted repeat's: the elements that have columns
   std::uint64_t value = 0;    // an if's
   bool equal = true;          // an if's: == or !=
+  // A counted repeat of numbers shown as lists: a cell per field, holding
+  // every element's value of it, separated by spaces.
+  bool list = false;
 };
 
 // One column of a record's CSV row: its name and the kind of field it shows.

@@ -198,7 +198,7 @@ class Parser {
     std::size_t repeats = 0, needed = 0;
     for (const Block& block : blocks_) {
       const LayoutNode& node = current_.nodes[block.node];
-      if (node.kind == FieldKind::kRepeat) {
+      if (node.kind == FieldKind::kRepeat && !node.list) {
         ++repeats;
         needed = node.most != 0 ? repeats : needed;
       }
@@ -255,12 +255,17 @@ class Parser {
     return id;
   }
 
+  bool inList() const { return !blocks_.empty() && current_.nodes[blocks_.back().node].list; }
+
   void field(std::string_view word, std::string_view rest) {
     for (const NumberKind& kind : kNumberKinds) {
       if (word == kind.word) {
         addNode(kind.kind, {}, false);
         return idAndName(rest, kind.most);
       }
+    }
+    if (inList()) {
+      return fail("a list holds numbers with a column each, and nothing else");
     }
     if (word == "bits") {
       const std::optional<std::uint64_t> bits = number(nextWord(rest));
@@ -321,6 +326,9 @@ class Parser {
         return fail("an id is $ and letters, digits or _, on an integer field");
       }
     }
+    if (inList() && (!id.empty() || rest.empty())) {
+      return fail("a list holds numbers with a column each, and nothing else");
+    }
     names_.back() = rest;
     if (id.empty() || !rest.empty()) {
       addColumn(rest);
@@ -343,11 +351,13 @@ class Parser {
     LayoutNode& node = addNode(FieldKind::kRepeat, {}, false);
     const std::string_view count = nextWord(rest);
     if (count.starts_with('$')) {
-      std::string_view mostWord = rest;
       const std::optional<std::uint64_t> most =
-          nextWord(mostWord) == "max" ? number(mostWord) : std::nullopt;
-      if (!most || *most < 1) {
-        return fail("\"repeat $count\" takes \"max M\", the most elements that have columns");
+          nextWord(rest) == "max" ? number(nextWord(rest)) : std::nullopt;
+      node.list = rest == "list";
+      if (!most || *most < 1 || !(rest.empty() || node.list)) {
+        return fail(
+            "\"repeat $count\" takes \"max M\", the most elements that have columns, and "
+            "\"list\" for a cell per field");
       }
       node.most = static_cast<std::uint32_t>(std::min<std::uint64_t>(*most, kMaxColumns));
       const Id* id = takeMeasure(count);
@@ -399,7 +409,9 @@ class Parser {
         return fail("a counted repeat needs a column, to show its elements");
       }
       node.columns = column_;
-      column_ = block.columnsBefore + column_ * (node.most != 0 ? node.most : node.size);
+      column_ = block.columnsBefore + column_ * (node.list        ? 1
+                                                 : node.most != 0 ? node.most
+                                                                  : node.size);
       scope_ = block.scopeBefore;
       // At the top level, column_ counts the key and the entry size too.
       if (column_ > kMaxColumns + (blocks_.empty() ? 2 : 0)) {

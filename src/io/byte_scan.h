@@ -56,31 +56,34 @@ inline const char* findByte(const char* first, const char* last, char byte) {
   return first;
 }
 
-// The first of the bytes [first, last) that is one of the four `wanted`, or
-// `last`.
-inline const char* findAnyOf(const char* first, const char* last,
-                             const std::array<char, 4>& wanted) {
+// The first of the bytes [first, last) that is one of `wanted`, or `last`.
+template <std::size_t N>
+const char* findAnyOf(const char* first, const char* last, const std::array<char, N>& wanted) {
 #ifdef __SSE2__
-  const __m128i a = _mm_set1_epi8(wanted[0]);
-  const __m128i b = _mm_set1_epi8(wanted[1]);
-  const __m128i c = _mm_set1_epi8(wanted[2]);
-  const __m128i d = _mm_set1_epi8(wanted[3]);
+  __m128i masks[N];
+  for (std::size_t k = 0; k < N; ++k) {
+    masks[k] = _mm_set1_epi8(wanted[k]);
+  }
   for (; last - first >= 16; first += 16) {
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first));
-    const __m128i hits =
-        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, a), _mm_cmpeq_epi8(bytes, b)),
-                     _mm_or_si128(_mm_cmpeq_epi8(bytes, c), _mm_cmpeq_epi8(bytes, d)));
+    __m128i hits = _mm_cmpeq_epi8(bytes, masks[0]);
+    for (std::size_t k = 1; k < N; ++k) {
+      hits = _mm_or_si128(hits, _mm_cmpeq_epi8(bytes, masks[k]));
+    }
     const auto matches = static_cast<unsigned>(_mm_movemask_epi8(hits));
     if (matches != 0) {
       return first + std::countr_zero(matches);
     }
   }
 #endif
-  while (first != last && *first != wanted[0] && *first != wanted[1] && *first != wanted[2] &&
-         *first != wanted[3]) {
-    ++first;
+  for (; first != last; ++first) {
+    for (const char byte : wanted) {
+      if (*first == byte) {
+        return first;
+      }
+    }
   }
-  return first;
+  return last;
 }
 
 }  // namespace cachesift

@@ -20,7 +20,7 @@ const std::string kFields =
     bytes({0x9A, 0x99, 0x99, 0x99, 0x99, 0x99, 0xB9, 0x3F, 0xAB, 1}) + "a,b" +
     bytes({3, 'h', 'i', 0, 3, 0, 0, 0, 0, 0, 0xC0, 0x3F, 1, 0, 7, 0, 0, 0, 0x80, 0x90});
 const std::string kCells =
-    "5,513,-2,-300,1099511627777,-1,0.1,AB01,\"a,b\",\"hi\",3,1.500000,\"\",7,,1,0,9,";
+    "5,513,-2,-300,\"1099511627777\",\"-1\",0.1,AB01,\"a,b\",\"hi\",3,1.500000,\"\",7,,1,0,9,";
 
 TEST(RecordEngine, EveryFieldKindThereAndBack) {
   const std::string cache = kHeader + word(7) + word(55) + kFields + kEnd;

@@ -84,7 +84,9 @@ def check(tool, original, work):
     pattern = TEXT_COLUMNS.get(name) if build >= 27404 else None
     for c in [c for c, n in enumerate(names) if pattern and re.fullmatch(pattern, n)] + [names.index(column)]:
         for (_, _, fields), row in zip(records, rows[2:]):
-            text = row[c].replace('\r\n', '\n').encode('latin-1')  # the CSV's line end is CR LF
+            # The CSV's line end is CR LF; a CR shows as ␍, a ␍ or ␛ of the text's own after a ␛.
+            text = re.sub('\xe2\x90\x9b(\xe2\x90[\x8d\x9b])|\xe2\x90\x8d', lambda m: m[1] or '\r',
+                          row[c].replace('\r\n', '\n')).encode('latin-1')
             if (re.search(r'Name|Title', names[c]) and b'\n' in text) or text not in fields or \
                     not re.fullmatch(rb"[^\x00-\x08\x0b\x0c\x0e-\x1f]*", text):
                 problems.append(f'column {names[c]}: {row[c]!r} is no text of its record')
