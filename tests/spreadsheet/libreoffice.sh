@@ -4,6 +4,7 @@
 #   tests/spreadsheet/libreoffice.sh <built cachesift> <built make_samples>
 set -u
 tool=$(realpath "$1") make_samples=$(realpath "$2")
+real=$(realpath -m "$(dirname "$0")/../../../shared/realcaches")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" && mkdir in kept built-in && "$make_samples" . spreadsheet >/dev/null &&
@@ -61,6 +62,27 @@ check [ $? = 0 ]
 cd standard/built-in && sed -i '3s/^\([^,]*,[^,]*,\).*/\1"Pink, Lamp",77/' itemnamecache.wdb.csv &&
   "$tool" itemnamecache.wdb.csv >/dev/null && "$tool" itemnamecache.wdb >/dev/null
 check cmp itemnamecache.wdb.csv <(sed '3s/^\([^,]*,[^,]*,\).*\r$/\1"Pink, Lamp",77,\r/' ../../in/built-in_itemnamecache.wdb.csv)
+
+# Caches that the game client wrote, where the shared folder is there: each comes back byte for
+# byte after Calc opens and saves its CSV with the first import choice.
+if [ -d "$real" ]; then
+  cd "$work" && mkdir -p real/in
+  mapfile -t caches < <(find "$real" -name '*.wdb' | sort)
+  for n in "${!caches[@]}"; do
+    mkdir "real/$n" && cp "${caches[$n]}" "real/$n/" &&
+      (cd "real/$n" && "$tool" ./*.wdb >/dev/null) && mv "real/$n"/*.csv "real/in/$n.csv"
+  done
+  soffice -env:UserInstallation="file://$work/profile" --headless \
+    --infilter="CSV:44,34,76,1,,0,true" \
+    --convert-to "csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,true" \
+    --outdir real/out real/in/*.csv >/dev/null 2>&1
+  for n in "${!caches[@]}"; do
+    mkdir "real/back$n" && mv "real/out/$n.csv" "real/back$n/" &&
+      (cd "real/back$n" && "$tool" "$n.csv" >/dev/null)
+    check cmp "${caches[$n]}" "real/back$n/$(basename "${caches[$n]}")"
+  done
+  echo "${#caches[@]} caches of the client through Calc"
+fi
 
 echo "$passed passed, $failed failed"
 [ "$failed" = 0 ]
