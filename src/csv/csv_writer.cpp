@@ -13,16 +13,21 @@ namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
 
-// Writes bytes that may hold line feeds: every LF becomes CR LF, the line end
-// of the file, so the file's bytes are the same on every platform.
-void appendText(ByteSink& sink, std::string_view text) {
-  std::size_t lf;
-  while ((lf = text.find('\n')) != std::string_view::npos) {
-    sink.append(text.substr(0, lf));
-    sink.append(kLineEnd);
-    text.remove_prefix(lf + 1);
+// The header's tag: between double quotes where its bytes would otherwise end
+// the cell or the row, as a text cell is.
+void appendTag(ByteSink& sink, std::string_view tag) {
+  if (tag.find_first_of(",\"\r\n") == std::string_view::npos) {
+    sink.append(tag);
+    return;
   }
-  sink.append(text);
+  sink.append('"');
+  for (const char c : tag) {
+    if (c == '"') {
+      sink.append('"');
+    }
+    c == '\n' ? sink.append(kLineEnd) : sink.append(c);
+  }
+  sink.append('"');
 }
 
 // A number cell with its comma.
@@ -56,10 +61,10 @@ std::string_view headerText(const std::array<char, 4>& chars) {
 bool CacheDocument::formatCsv(ByteSink& sink) const {
   const std::array<char, 4> signatureChars = fourChars(header.signature);
   const std::array<char, 4> tagChars = fourChars(header.headerTag);
-  appendText(sink, headerText(signatureChars));
+  sink.append(headerText(signatureChars));  // one of the known signatures
   sink.append(',');
   appendSigned(sink, header.headerWord1);
-  appendText(sink, headerText(tagChars));
+  appendTag(sink, headerText(tagChars));
   sink.append(',');
   appendSigned(sink, header.recordBytes);
   appendSigned(sink, header.headerWord4);

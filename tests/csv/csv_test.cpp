@@ -114,15 +114,21 @@ TEST(RebuildHeader, ConvertsCellsAndFillsMissingOnes) {
 }
 
 TEST(CsvWriter, HeaderWordsAndTextsAsTheyStand) {
-  // A tag ends at its first zero byte; every LF becomes the file's CR LF, and
-  // every double quote of a text is doubled.
+  // A tag ends at its first zero byte, and is quoted where its bytes would
+  // end the cell; every LF becomes the file's CR LF, and every double quote of
+  // a text is doubled.
   const std::string text = "say \"hi\", %d\nbye" + std::string(100000, 'x');
   EXPECT_EQ(cacheToCsv(header("XTIW", 0xFFFFFFFF, bytes({'a', '\n', 0, 'c'}), 0x80000000, 5) +
                        word(1) + word(4) + text + '\0')
                 .file,
-            "XTIW,-1,a\r\n,-2147483648,5,\r\nEntryID,Entry Size,Text,\r\n1,4,\"say \"\"hi\"\", "
+            "XTIW,-1,\"a\r\n\",-2147483648,5,\r\nEntryID,Entry Size,Text,\r\n1,4,\"say \"\"hi\"\", "
             "%d\r\nbye" +
                 std::string(100000, 'x') + "\",\r\n");
+  for (const std::string tag : {"enUS", "a,b", "\"q\"", "\r\n\r", "x\"\n"}) {
+    const std::string cache = header("XTIW", 1, tag, 0, 5) + word(1) + word(4) + "t" +
+                              std::string(1, '\0') + std::string(8, '\0');
+    EXPECT_EQ(csvToCache(cacheToCsv(cache).file).file, cache) << tag;
+  }
 }
 
 // A made-up layout with the given field kinds: the CSV of one record with
