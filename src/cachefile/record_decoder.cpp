@@ -1,6 +1,7 @@
 // The records of a body: which of them a layout reads, how many, and which
 // layout reads the most.
 #include <algorithm>
+#include <array>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "cachefile/record_engine.h"
 #include "cachefile/record_frame.h"
 #include "cachefile/record_walk.h"
+#include "cachefile/wdb_header.h"
 #include "io/console.h"
 
 namespace cachesift {
@@ -127,6 +129,10 @@ void CacheDocument::decodeRecords() {
     offset = frames.offset();
   }
   recordCount = count;
+  // The header's tag is a text of the CSV too.
+  const std::array<char, 4> tag = fourChars(header.headerTag);
+  const auto tagEnd = std::find(tag.begin(), tag.end(), '\0');
+  lostTexts += std::find(tag.begin(), tagEnd, '\x1A') != tagEnd ? 1 : 0;
   console.print(std::to_string(count) + " records loaded.\n");
   // An end marker is zeros; anything else after the last record taken is
   // what the layout could not read, and the CSV will not hold it.

@@ -14,9 +14,10 @@ namespace {
 constexpr std::string_view kLineEnd = "\r\n";
 
 // The header's tag: between double quotes where its bytes would otherwise end
-// the cell or the row, as a text cell is.
+// the cell or the row, as a text cell is. A tag that holds the byte 1A is
+// quoted too: read back, the file ends there, and the cell is never closed.
 void appendTag(ByteSink& sink, std::string_view tag) {
-  if (tag.find_first_of(",\"\r\n") == std::string_view::npos) {
+  if (tag.find_first_of(",\"\r\n\x1A") == std::string_view::npos) {
     sink.append(tag);
     return;
   }

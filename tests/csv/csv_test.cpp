@@ -129,6 +129,10 @@ TEST(CsvWriter, HeaderWordsAndTextsAsTheyStand) {
                               std::string(1, '\0') + std::string(8, '\0');
     EXPECT_EQ(csvToCache(cacheToCsv(cache).file).file, cache) << tag;
   }
+  // A tag that holds the byte 1A: the warning of texts, and the way back refused.
+  const Converted cut = cacheToCsv(header("XTIW", 1, "e\x1AU", 0, 5) + std::string(8, '\0'));
+  EXPECT_NE(cut.console.find("WARNING: 1 texts hold the byte 1A;"), std::string::npos);
+  EXPECT_EQ(csvToCache(cut.file).file, "");
 }
 
 // A made-up layout with the given field kinds: the CSV of one record with
