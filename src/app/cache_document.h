@@ -25,8 +25,10 @@ class Console;
 // not read; the row's next cell holds the record's bytes.
 inline constexpr std::string_view kAsBytesMark = " bytes";
 // What starts the first row's seventh cell of a CSV whose layout was chosen
-// because it fits the records best; the layout's first build follows.
+// because it fits the records best; the layout's first build follows, and
+// kUserMark where the layout is from a user's file.
 inline constexpr std::string_view kLayoutMark = "layout ";
+inline constexpr std::string_view kUserMark = " user";
 
 // The state of one conversion. Each step of a direction is an operation on
 // it; the driver calls them in order, and each relies on what the step before

@@ -5,8 +5,10 @@
 #include <string>
 
 #include "app/cache_document.h"
+#include "app/user_layouts.h"
 #include "catalogue/catalogue.h"
 #include "io/console.h"
+#include "io/system.h"
 
 namespace cachesift {
 namespace {
@@ -57,7 +59,9 @@ int runDriver(int argc, const char* const* argv, Console& console) {
     return 0;
   }
   CacheDocument document(console);
-  console.print(buildCatalogue());  // nothing for the built-in layouts: the tests see to that
+  // Faults of the built-in layouts there are none: the tests see to that.
+  const UserLayouts user = readUserLayouts(os::programPath());
+  console.print(user.problems + buildCatalogue(user.files));
   const std::string path = argv[1];
   if (path.size() >= 4) {
     if (tailIs(path, "wdb")) {

@@ -6,10 +6,13 @@
 #include <vector>
 
 #include "app/cache_document.h"
+#include "cachefile/coding.h"
 #include "cachefile/record_engine.h"
 #include "cachefile/record_frame.h"
 #include "cachefile/record_walk.h"
 #include "cachefile/wdb_header.h"
+#include "csv/number_text.h"
+#include "io/byte_sink.h"
 #include "io/console.h"
 
 namespace cachesift {
@@ -100,6 +103,86 @@ LayoutFit bestFit(std::span<const FormatDefinition* const> candidates, std::stri
   return best;
 }
 
+namespace {
+
+// A key as its cell shows it.
+std::string keyText(std::string_view key) {
+  if (key.size() == 4) {
+    return std::to_string(decodeFixed32(reinterpret_cast<const unsigned char*>(key.data())));
+  }
+  StringSink hex;
+  appendHex(hex, key);
+  return hex.bytes();
+}
+
+// A node of a layout as a message names it.
+std::string nodeName(const FormatDefinition& layout, std::uint32_t node) {
+  const LayoutNode& n = layout.nodes[node];
+  if (n.kind == FieldKind::kRepeat || n.kind == FieldKind::kIf) {
+    const auto measure = std::find_if(layout.nodes.begin(), layout.nodes.end(), [&](const auto& m) {
+      return m.slot == n.ref && m.slot >= 0;
+    });
+    const std::string id = measure == layout.nodes.end()
+                               ? std::string()
+                               : layout.nodeNames[measure - layout.nodes.begin()];
+    return n.kind == FieldKind::kIf ? "the fields that \"if " + id + "\" holds"
+                                    : "the group that " + id + " counts";
+  }
+  const std::string& name = layout.nodeNames[node];
+  return name.starts_with('$') ? name : "field \"" + name + "\"";
+}
+
+// Where the record of `frame` stops fitting `layout`, as a console line that
+// starts with `start`; nothing where it fits.
+std::string missLine(const FormatDefinition& layout, const RecordFrame& frame,
+                     std::string_view start) {
+  const std::optional<FitMiss> miss = RecordEngine(layout).miss(frame.fields, frame.end);
+  if (!miss) {
+    return {};
+  }
+  std::string line = std::string(start) + "key " + keyText(frame.key) + ", ";
+  const std::string field = miss->node == kPastLastField ? "" : nodeName(layout, miss->node);
+  const std::string at = " at byte " + std::to_string(miss->offset);
+  const std::string value = std::to_string(miss->value);
+  using What = FitMiss::What;
+  switch (miss->what) {
+    case What::kBytesLeft:
+      return line + "has " + value + " bytes left after its last field.\n";
+    case What::kPastEnd:
+      return line + "ends within " + field + ", which starts" + at + " of its " +
+             std::to_string(frame.end - frame.fields) + ".\n";
+    case What::kPastMost:
+      return line + "has " + value + " elements in " + field + at + ", more than its most (" +
+             std::to_string(layout.nodes[miss->node].most) + ").\n";
+    case What::kLastEmpty:
+      return line + "has " + value + " elements in " + field + at +
+             ", the last of which shows nothing.\n";
+    case What::kUnusedBits:
+      return line + "has bits that no field takes in byte " + std::to_string(miss->offset - 1) +
+             ", and they are not zero.\n";
+    case What::kNotANumber:
+      return line + "has a float that is not a number or is infinite in " + field + at + ".\n";
+    default:
+      return line + "has " + field + at + ", which would not come back as it is.\n";
+  }
+}
+
+// The frame of record `record` of `body`, by `layout`'s framing.
+std::optional<RecordFrame> frameOf(const FormatDefinition& layout, std::string_view body,
+                                   std::uint32_t record) {
+  FrameReader frames(layout, body);
+  RecordFrame frame;
+  for (std::uint32_t r = 0; frames.next(frame); ++r) {
+    if (r == record) {
+      return frame;
+    }
+    frames.skipTo(frame.end);
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 // Counts the records that formatCsv() then reads, and which of them it
 // writes as bytes. A build's own layouts were walked when the layout was
 // chosen. The built-in layouts' walk ends at the record limit, where the
@@ -145,6 +228,18 @@ void CacheDocument::decodeRecords() {
     console.print("WARNING: " + std::to_string(recordsAsBytes.size()) +
                   " records do not fit the layout;\n"
                   "         they are written as bytes and come back unchanged.\n");
+    if (const auto frame = frameOf(*definition, body, recordsAsBytes.front())) {
+      console.print(missLine(*definition, *frame, "         The first, "));
+    }
+  }
+  // Where no layout fits, the nearest build's says where the records stop.
+  if (definition->asBytes && !layoutsTried.empty() && recordCount > 0) {
+    const FormatDefinition& nearest = *layoutsTried.front().layout;
+    if (const auto frame = frameOf(nearest, body, 0)) {
+      console.print(missLine(nearest, *frame,
+                             "         By the layout of client build " +
+                                 std::to_string(nearest.clientBuild) + ", the first, "));
+    }
   }
   if (lostTexts > 0) {
     console.print("WARNING: " + std::to_string(lostTexts) +

@@ -84,7 +84,8 @@ bool plainBody(const std::vector<LayoutNode>& nodes, std::uint32_t first, std::u
 // each fixed repeat of plain fields as that many copies of its body; `index`
 // gets where each node that stays a node went.
 void unroll(const std::vector<LayoutNode>& nodes, std::uint32_t first, std::uint32_t last,
-            std::int32_t shift, std::vector<LayoutNode>& out, std::vector<std::uint32_t>& index) {
+            std::int32_t shift, std::vector<LayoutNode>& out, std::vector<std::uint32_t>& index,
+            std::vector<std::uint32_t>& origin) {
   constexpr std::uint32_t kMostUnrolled = 4096;
   for (std::uint32_t i = first; i < last; ++i) {
     const LayoutNode& node = nodes[i];
@@ -93,28 +94,32 @@ void unroll(const std::vector<LayoutNode>& nodes, std::uint32_t first, std::uint
         node.size * (node.end - i - 1) <= kMostUnrolled) {
       for (std::uint32_t e = 0; e < node.size; ++e) {
         unroll(nodes, i + 1, node.end,
-               shift + node.column + static_cast<std::int32_t>(e * node.columns), out, index);
+               shift + node.column + static_cast<std::int32_t>(e * node.columns), out, index,
+               origin);
       }
       i = node.end - 1;
       continue;
     }
     out.push_back(node);
+    origin.push_back(i);
     out.back().column += node.column >= 0 ? shift : 0;
     if (node.kind == Kind::kRepeat || node.kind == Kind::kIf) {
       // A repeat's body counts its columns from its element's first.
-      unroll(nodes, i + 1, node.end, node.kind == Kind::kIf ? shift : 0, out, index);
+      unroll(nodes, i + 1, node.end, node.kind == Kind::kIf ? shift : 0, out, index, origin);
       out[index[i]].end = static_cast<std::uint32_t>(out.size());
       i = node.end - 1;
     }
   }
 }
 
-FormatDefinition program(const FormatDefinition& layout) {
+// The layout's nodes as the engine runs them, and each one's in the layout.
+FormatDefinition program(const FormatDefinition& layout, std::vector<std::uint32_t>& origin) {
   FormatDefinition program;
   program.clientBuild = layout.clientBuild;
   program.slotCount = layout.slotCount;
   std::vector<std::uint32_t> index(layout.nodes.size());
-  unroll(layout.nodes, 0, static_cast<std::uint32_t>(layout.nodes.size()), 0, program.nodes, index);
+  unroll(layout.nodes, 0, static_cast<std::uint32_t>(layout.nodes.size()), 0, program.nodes, index,
+         origin);
   for (LayoutNode& node : program.nodes) {
     node.user = node.user >= 0 ? static_cast<std::int32_t>(index[node.user]) : -1;
   }
@@ -127,7 +132,7 @@ FormatDefinition program(const FormatDefinition& layout) {
 }  // namespace
 
 RecordEngine::RecordEngine(const FormatDefinition& layout)
-    : program_(program(layout)), slots_(layout.slotCount), steps_(program_.nodes.size()) {
+    : program_(program(layout, origin_)), slots_(layout.slotCount), steps_(program_.nodes.size()) {
   prepareSteps(program_, FormatDefinition::kFirstFieldNode,
                static_cast<std::uint32_t>(program_.nodes.size()), steps_);
   streamed_ = std::none_of(layout.nodes.begin(), layout.nodes.end(), [](const LayoutNode& node) {

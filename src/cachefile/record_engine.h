@@ -5,6 +5,7 @@
 // cells. Whether a record fits its layout is decided here and nowhere else.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +32,26 @@ struct RowFault {
   std::uint64_t most = 0;
 };
 
+// Where a record stops fitting its layout, for the first of those that do
+// not: what went wrong, at which of the layout's nodes, and the byte of the
+// record's fields (from the first after the entry size) where that field
+// starts.
+struct FitMiss {
+  enum class What : std::uint8_t {
+    kPastEnd,     // the field runs past the record's end
+    kBytesLeft,   // `value` bytes are left after the last field
+    kPastMost,    // a count of `value`, past its group's most
+    kLastEmpty,   // a group of `value` elements whose last shows nothing
+    kUnusedBits,  // bits left unused before a whole byte are not zero
+    kNotANumber,  // a float that is not a number or is infinite
+    kNotBack,     // a text, or a count or length left out, that would not come back
+  } what = What::kNotBack;
+  std::uint32_t node = 0;
+  std::uint64_t offset = 0;
+  std::uint64_t value = 0;
+};
+inline constexpr std::uint32_t kPastLastField = UINT32_MAX;
+
 // Runs one layout's fields, after the key and entry size, keeping its
 // scratch from record to record.
 //
@@ -54,6 +75,9 @@ class RecordEngine {
   // Writes the fields' cells, each with its comma, and an empty cell for each
   // column that the record lacks; gives what check() gives.
   const char* format(const char* at, const char* end, ByteSink& sink);
+
+  // Where the fields that start at `at` stop fitting, or nothing when they fit.
+  std::optional<FitMiss> miss(const char* at, const char* end);
 
   // Appends the fields of one record from its row's cells (the key's is
   // cells[0]; missing ones count as empty). Each count and length without a
@@ -93,6 +117,7 @@ class RecordEngine {
  private:
   // The layout's nodes with its fixed repeats of plain fields unrolled, so
   // that their numbers make long runs.
+  std::vector<std::uint32_t> origin_;  // each node's in the layout, made with program_
   FormatDefinition program_;
   std::vector<std::uint64_t> slots_;
   std::vector<Step> steps_;  // one per node

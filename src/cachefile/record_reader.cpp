@@ -106,7 +106,8 @@ template <bool kFormat>
 class Reader {
  public:
   Reader(const FormatDefinition& layout, const std::vector<Step>& steps,
-         std::vector<std::uint64_t>& slots, const char* at, const char* end, ByteSink* sink)
+         std::vector<std::uint64_t>& slots, const char* at, const char* end, ByteSink* sink,
+         FitMiss* miss = nullptr)
       : layout_(layout),
         nodes_(layout.nodes),
         steps_(steps),
@@ -114,11 +115,17 @@ class Reader {
         at_(reinterpret_cast<const unsigned char*>(at)),
         end_(reinterpret_cast<const unsigned char*>(end)),
         sink_(sink),
-        framed_(layout.framed()) {}
+        framed_(layout.framed()),
+        start_(at_),
+        miss_(miss) {}
 
   const char* read() {
-    if (!walk(FormatDefinition::kFirstFieldNode, static_cast<std::uint32_t>(nodes_.size())) ||
-        !align() || (framed_ && at_ != end_)) {
+    const auto last = static_cast<std::uint32_t>(nodes_.size());
+    if (!walk(FormatDefinition::kFirstFieldNode, last) || (!align() && !fail(last - 1, at_))) {
+      return nullptr;
+    }
+    if (framed_ && at_ != end_) {
+      failAs(FitMiss::What::kBytesLeft, last, at_, static_cast<std::uint64_t>(end_ - at_));
       return nullptr;
     }
     return reinterpret_cast<const char*>(at_);
@@ -128,11 +135,28 @@ class Reader {
  private:
   std::size_t left() const { return static_cast<std::size_t>(end_ - at_); }
 
+  // Keeps, where asked, where the record first stopped fitting: at `node`,
+  // whose field starts at `at`, for the reason last set. Gives false.
+  bool fail(std::uint32_t node, const unsigned char* at) {
+    if (miss_ != nullptr && !missed_) {
+      *miss_ = {what_, node, static_cast<std::uint64_t>(at - start_), value_};
+      missed_ = true;
+    }
+    return false;
+  }
+  bool failAs(FitMiss::What what, std::uint32_t node, const unsigned char* at,
+              std::uint64_t value = 0) {
+    what_ = what;
+    value_ = value;
+    return fail(node, at);
+  }
+
   // The bits of a partly read byte that no field took must be zero: written
   // back they are.
   bool align() {
     const bool clean = (bitByte_ & ((1u << bitsLeft_) - 1)) == 0;
     bitsLeft_ = 0;
+    what_ = FitMiss::What::kUnusedBits;
     return clean;
   }
 
@@ -184,8 +208,14 @@ class Reader {
   // first.
   bool numbers(std::uint32_t first) {
     const Step& run = steps_[first];
-    if (!align() || left() < run.runBytes) {
-      return false;
+    if (!align()) {
+      return fail(first, at_);
+    }
+    if (left() < run.runBytes) {
+      std::uint32_t i = first;
+      for (std::size_t bytes = steps_[i].bytes; bytes <= left(); bytes += steps_[++i].bytes) {
+      }
+      return failAs(FitMiss::What::kPastEnd, i, at_);
     }
     shown_ |= run.runCells != 0;
     if (!kFormat && run.plain) {
@@ -208,7 +238,7 @@ class Reader {
       const std::uint64_t value = loadNumber(at_, step);
       at_ += step.bytes;
       if (step.real && !finite(step, value)) {
-        return false;
+        return failAs(FitMiss::What::kNotANumber, i, at_ - step.bytes);
       }
       const LayoutNode& node = nodes_[i];
       if (node.slot >= 0) {
@@ -306,8 +336,19 @@ class Reader {
     const LayoutNode& node = nodes_[at];
     const std::uint64_t times = slots_[node.ref];
     const std::uint32_t size = steps_[at].runBytes;
-    if (!align() || times > node.most || left() < times * size) {
-      return false;
+    if (!align()) {
+      return fail(at, at_);
+    }
+    if (times > node.most) {
+      return failAs(FitMiss::What::kPastMost, at, at_, times);
+    }
+    if (left() < times * size) {
+      // The field of the first element that the record cuts off.
+      const std::size_t rest = left() % size;
+      std::uint32_t i = at + 1;
+      for (std::size_t bytes = steps_[i].bytes; bytes <= rest; bytes += steps_[++i].bytes) {
+      }
+      return failAs(FitMiss::What::kPastEnd, i, at_ + left() - rest);
     }
     const unsigned char* const first = at_;
     at_ += times * size;
@@ -324,7 +365,7 @@ class Reader {
       for (std::uint64_t e = 0; e < times; ++e) {
         const std::uint64_t value = loadNumber(first + e * size + offset, step);
         if (step.real && !finite(step, value)) {
-          return false;
+          return failAs(FitMiss::What::kNotANumber, i, first + e * size + offset);
         }
         if constexpr (kFormat) {
           char* out = sink_->reserve(kMaxNumberCell + 1);
@@ -340,13 +381,15 @@ class Reader {
   }
 
   bool walk(std::uint32_t first, std::uint32_t last) {
+    using What = FitMiss::What;
     for (std::uint32_t i = first; i < last; ++i) {
       const LayoutNode& node = nodes_[i];
+      const unsigned char* const start = at_;
       switch (node.kind) {
         case Kind::kBits: {
           std::uint64_t value = 0;
           if (!bits(node.size, value)) {
-            return false;
+            return failAs(What::kPastEnd, i, start);
           }
           if (node.slot >= 0) {
             slots_[node.slot] = value;
@@ -364,29 +407,35 @@ class Reader {
         }
         case Kind::kAlign:
           if (!align()) {
-            return false;
+            return fail(i, start);
           }
           break;
         case Kind::kText:
-          if (!align() || !text()) {
-            return false;
+          if (!align()) {
+            return fail(i, start);
+          }
+          if (!text()) {
+            return failAs(What::kPastEnd, i, start);
           }
           break;
         case Kind::kSizedText:
         case Kind::kSizedTextZ:
         case Kind::kSizedTextZ0:
-          if (!align() || !sizedText(node)) {
-            return false;
+          if (!align()) {
+            return fail(i, start);
+          }
+          if (!sizedText(node)) {
+            return failAs(slots_[node.ref] > left() ? What::kPastEnd : What::kNotBack, i, start,
+                          slots_[node.ref]);
           }
           break;
         case Kind::kHex:
-          if (!align() || !hex(node.size)) {
-            return false;
-          }
-          break;
         case Kind::kHexRest:
-          if (!align() || !hex(left())) {
-            return false;
+          if (!align()) {
+            return fail(i, start);
+          }
+          if (!hex(node.kind == Kind::kHex ? node.size : left())) {
+            return failAs(What::kPastEnd, i, start);
           }
           break;
         case Kind::kRepeat: {
@@ -399,7 +448,7 @@ class Reader {
           }
           const std::uint64_t times = node.ref >= 0 ? slots_[node.ref] : node.size;
           if (node.ref >= 0 && times > node.most) {
-            return false;
+            return failAs(What::kPastMost, i, start, times);
           }
           bool lastShown = false;
           for (std::uint64_t e = 0; e < times; ++e) {
@@ -414,7 +463,7 @@ class Reader {
           // Written back, a count is that of the elements up to the last one
           // whose cells are not all empty.
           if (node.ref >= 0 && times > 0 && !lastShown) {
-            return false;
+            return failAs(What::kLastEmpty, i, start, times);
           }
           if (node.ref >= 0) {
             emptyCells((node.most - times) * node.columns);
@@ -428,7 +477,7 @@ class Reader {
               return false;
             }
           } else if (!measuresAsEmpty(i)) {
-            return false;
+            return failAs(What::kNotBack, i, start);
           } else {
             emptyCells(node.columns);
           }
@@ -454,7 +503,12 @@ class Reader {
   const bool framed_;
   unsigned bitByte_ = 0;
   unsigned bitsLeft_ = 0;
-  bool shown_ = false;  // whether a cell since the element's start shows something
+  bool shown_ = false;                // whether a cell since the element's start shows something
+  const unsigned char* const start_;  // of the record's fields
+  FitMiss* const miss_;
+  bool missed_ = false;
+  FitMiss::What what_ = FitMiss::What::kNotBack;
+  std::uint64_t value_ = 0;
 };
 
 }  // namespace
@@ -468,6 +522,16 @@ const char* RecordEngine::check(const char* at, const char* end, std::uint32_t& 
 
 const char* RecordEngine::format(const char* at, const char* end, ByteSink& sink) {
   return Reader<true>(program_, steps_, slots_, at, end, &sink).read();
+}
+
+std::optional<FitMiss> RecordEngine::miss(const char* at, const char* end) {
+  FitMiss miss;
+  if (Reader<false>(program_, steps_, slots_, at, end, nullptr, &miss).read() != nullptr) {
+    return std::nullopt;
+  }
+  // The layout's node for the program's; past the last, the record's end.
+  miss.node = miss.node < origin_.size() ? origin_[miss.node] : kPastLastField;
+  return miss;
 }
 
 }  // namespace cachesift

@@ -32,8 +32,40 @@ FormatDefinition bytesLayout(std::string_view fileName, std::string_view signatu
   return d;
 }
 
+// Whether two layouts of one kind, the built-in ones' or the user's, claim a
+// cache of one build.
 bool overlap(const FormatDefinition& a, const FormatDefinition& b) {
-  return a.signature == b.signature && a.clientBuild <= b.lastBuild && b.clientBuild <= a.lastBuild;
+  return a.user == b.user && a.signature == b.signature && a.clientBuild <= b.lastBuild &&
+         b.clientBuild <= a.lastBuild;
+}
+
+// Adds the layouts of `files` to `layouts`; gives what is wrong with them.
+std::string readFiles(std::span<const LayoutFileText> files, bool user,
+                      std::vector<FormatDefinition>& layouts) {
+  const std::string_view start = user ? "Layout file " : "";
+  const std::string_view end = user ? "; it is left out.\n" : "\n";
+  std::string problems;
+  for (const LayoutFileText& file : files) {
+    LayoutFile read = readLayoutFile(file.text);
+    if (!read.error.empty()) {
+      problems += std::string(start) + std::string(file.name) + ", " + read.error +
+                  (user ? "; the file is left out.\n" : "\n");
+    }
+    for (FormatDefinition& layout : read.layouts) {
+      layout.user = user;
+      const auto earlier = std::find_if(layouts.begin(), layouts.end(),
+                                        [&](const auto& e) { return overlap(layout, e); });
+      if (earlier == layouts.end()) {
+        layouts.push_back(std::move(layout));
+      } else {  // the first keeps its builds
+        problems += std::string(start) + std::string(file.name) + ": a second layout of " +
+                    layout.fileName + " for build " +
+                    std::to_string(std::max(layout.clientBuild, earlier->clientBuild)) +
+                    std::string(end);
+      }
+    }
+  }
+  return problems;
 }
 
 }  // namespace
@@ -42,26 +74,11 @@ const FormatCatalogue& formatCatalogue() {
   return mutableCatalogue();
 }
 
-std::string fillCatalogue(FormatCatalogue& catalogue, std::span<const LayoutFileText> files) {
-  std::string problems;
+std::string fillCatalogue(FormatCatalogue& catalogue, std::span<const LayoutFileText> files,
+                          std::span<const LayoutFileText> userFiles) {
   std::vector<FormatDefinition> layouts;
-  for (const LayoutFileText& file : files) {
-    LayoutFile read = readLayoutFile(file.text);
-    if (!read.error.empty()) {
-      problems += std::string(file.name) + ", " + read.error + "\n";
-    }
-    for (FormatDefinition& layout : read.layouts) {
-      const auto earlier = std::find_if(layouts.begin(), layouts.end(),
-                                        [&](const auto& e) { return overlap(layout, e); });
-      if (earlier == layouts.end()) {
-        layouts.push_back(std::move(layout));
-      } else {  // the first keeps its builds
-        problems += std::string(file.name) + ": a second layout of " + layout.fileName +
-                    " for build " +
-                    std::to_string(std::max(layout.clientBuild, earlier->clientBuild)) + "\n";
-      }
-    }
-  }
+  std::string problems = readFiles(files, false, layouts);
+  problems += readFiles(userFiles, true, layouts);
   std::stable_sort(layouts.begin(), layouts.end(),
                    [](const FormatDefinition& a, const FormatDefinition& b) {
                      return a.clientBuild < b.clientBuild;
@@ -78,9 +95,9 @@ std::string fillCatalogue(FormatCatalogue& catalogue, std::span<const LayoutFile
   return problems;
 }
 
-std::string buildCatalogue() {
+std::string buildCatalogue(std::span<const LayoutFileText> userFiles) {
   FormatCatalogue& catalogue = mutableCatalogue();
-  return catalogue.definitions().empty() ? fillCatalogue(catalogue, layoutFiles()) : "";
+  return catalogue.definitions().empty() ? fillCatalogue(catalogue, layoutFiles(), userFiles) : "";
 }
 
 }  // namespace cachesift

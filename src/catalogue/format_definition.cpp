@@ -62,7 +62,8 @@ FormatCatalogue::Match FormatCatalogue::findBySignature(const std::array<char, 4
     }
     if (!definition.framed()) {
       builtIn = &definition;
-    } else if (definition.clientBuild <= build && build <= definition.lastBuild) {
+    } else if (definition.clientBuild <= build && build <= definition.lastBuild &&
+               (ofBuild == nullptr || !ofBuild->user)) {
       ofBuild = &definition;
     }
   }
@@ -83,7 +84,11 @@ std::vector<const FormatDefinition*> FormatCatalogue::candidates(const std::arra
       found.push_back(&definition);
     }
   }
-  const auto distance = [build](const FormatDefinition* d) {
+  // A user's layout of the build comes first.
+  const auto distance = [build](const FormatDefinition* d) -> std::int64_t {
+    if (d->user && d->clientBuild <= build && build <= d->lastBuild) {
+      return -1;
+    }
     return build < d->clientBuild ? d->clientBuild - build : build - std::min(build, d->lastBuild);
   };
   std::stable_sort(found.begin(), found.end(),

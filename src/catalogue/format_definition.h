@@ -84,6 +84,9 @@ struct FormatDefinition {
   // How many bytes more than follow it a record's entry size counts.
   std::uint32_t sizeBias = 0;
   std::vector<LayoutNode> nodes;
+  // Each node's name as its layout file gives it (`#` unreplaced), or for a
+  // count or length without a column its $id; for messages.
+  std::vector<std::string> nodeNames;
   // Every column of a record's row, in order; columns 0 and 1 are the key and
   // the entry size.
   std::vector<Column> columns;
@@ -95,6 +98,9 @@ struct FormatDefinition {
   // A layout of every build from 9506 on that no other covers: whole records
   // as bytes.
   bool asBytes = false;
+  // From a layout file that the user put beside the program: for the builds
+  // it names, it is tried before the layouts built in.
+  bool user = false;
 
   // Sets the file name, signature and build, and the key and entry size.
   void startLayout(std::string_view cacheFileName, std::string_view fourChars,
@@ -128,9 +134,9 @@ class FormatCatalogue {
   const std::vector<FormatDefinition>& definitions() const { return definitions_; }
 
   // The layouts of a file by its signature (the four key bytes, case counts)
-  // and its client build: `layout` is that build's own where it has one, else
-  // the built-in one; `asBytes`, where the build has none of its own and is
-  // 9506 or later, reads records as bytes.
+  // and its client build: `layout` is that build's own where it has one (a
+  // user's first), else the built-in one; `asBytes`, where the build has none
+  // of its own and is 9506 or later, reads records as bytes.
   struct Match {
     const FormatDefinition* layout = nullptr;
     const FormatDefinition* asBytes = nullptr;
@@ -138,9 +144,9 @@ class FormatCatalogue {
   Match findBySignature(const std::array<char, 4>& key, std::uint32_t build) const;
 
   // The layouts of a cache file that may read the records of a build from
-  // 9506 on, most wanted first: the build's own, then every other layout of
-  // that file with a 24-byte header, nearest build first (on a tie, the
-  // earlier).
+  // 9506 on, most wanted first: the build's own (a user's first), then every
+  // other layout of that file with a 24-byte header, nearest build first (on
+  // a tie, the earlier).
   std::vector<const FormatDefinition*> candidates(const std::array<char, 4>& key,
                                                   std::uint32_t build) const;
 

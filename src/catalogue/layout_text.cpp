@@ -84,6 +84,13 @@ class Parser {
     if (line.empty() || line[0] == '#') {
       return;
     }
+    // Names go into the CSV's row of names as they stand.
+    if (std::any_of(line.begin(), line.end(), [](char c) {
+          return (static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F || c == '"' ||
+                 c == ',';
+        })) {
+      return fail("a field's line holds a control character, a comma or a double quote");
+    }
     std::string_view rest = line;
     const std::string_view word = nextWord(rest);
     if (!buildsSeen_) {
@@ -335,6 +342,7 @@ class Parser {
     }
     if (!id.empty()) {
       declareId(id, rest.empty(), most);
+      names_.back() = rest.empty() ? id : rest;
     }
   }
 
@@ -448,6 +456,7 @@ class Parser {
       return fail("the built-in layouts take u8, u32, i32, f32 and text only");
     }
     addColumns(current_, names_);
+    current_.nodeNames = names_;
     if (error_.empty()) {
       layouts_.push_back(std::move(current_));
     }

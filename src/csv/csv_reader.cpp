@@ -32,7 +32,9 @@ bool isNumber(std::string_view cell) {
 
 const FormatDefinition* CacheDocument::layoutOfMark(std::string_view mark,
                                                     const std::array<char, 4>& signature) const {
-  const std::string_view number = mark.substr(kLayoutMark.size());
+  std::string_view number = mark.substr(kLayoutMark.size());
+  const bool user = number.ends_with(kUserMark);
+  number.remove_suffix(user ? kUserMark.size() : 0);
   std::uint32_t firstBuild = 0;
   const auto [end, error] =
       std::from_chars(number.data(), number.data() + number.size(), firstBuild);
@@ -40,7 +42,7 @@ const FormatDefinition* CacheDocument::layoutOfMark(std::string_view mark,
     return nullptr;
   }
   for (const FormatDefinition* layout : catalogue.candidates(signature, firstBuild)) {
-    if (layout->clientBuild == firstBuild) {
+    if (layout->clientBuild == firstBuild && layout->user == user) {
       return layout;
     }
   }

@@ -74,7 +74,10 @@ bool CacheDocument::formatCsv(ByteSink& sink) const {
   }
   if (layoutByFit) {
     sink.append(kLayoutMark);
-    appendUnsigned(sink, definition->clientBuild);
+    char* const out = sink.reserve(kMaxNumberCell);
+    sink.commit(writeDecimal(out, definition->clientBuild));
+    sink.append(definition->user ? kUserMark : std::string_view());
+    sink.append(',');
   }
   sink.append(kLineEnd);
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "io/console.h"
 
@@ -55,6 +56,14 @@ bool renameOver(const std::string& source, const std::string& target);
 void syncFolderOf(const std::string& path);
 
 void removeFile(const std::string& path);
+
+// The path of the running program's own file, or empty where it cannot be
+// found.
+std::string programPath();
+
+// The names of the files directly in `folder` (no folders among them); none
+// where the folder does not exist or cannot be read.
+std::vector<std::string> filesIn(const std::string& folder);
 
 // The console window as this process finds it.
 ConsoleWindow consoleWindow();

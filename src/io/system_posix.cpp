@@ -1,5 +1,6 @@
 // The system steps on Linux and other POSIX systems.
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -96,6 +97,29 @@ void removeFile(const std::string& path) {
 
 // A terminal is never a window opened for the tool alone: the tool does not
 // wait for a key here.
+std::string programPath() {
+  std::string path(4096, '\0');
+  const ssize_t size = readlink("/proc/self/exe", path.data(), path.size());
+  path.resize(size > 0 && static_cast<std::size_t>(size) < path.size() ? size : 0);
+  return path;
+}
+
+std::vector<std::string> filesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* const dir = opendir(folder.c_str());
+  if (dir == nullptr) {
+    return names;
+  }
+  while (const dirent* entry = readdir(dir)) {
+    struct stat info;
+    if (stat((folder + "/" + entry->d_name).c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+      names.emplace_back(entry->d_name);
+    }
+  }
+  closedir(dir);
+  return names;
+}
+
 ConsoleWindow consoleWindow() {
   return {};
 }

@@ -112,6 +112,29 @@ void removeFile(const std::string& path) {
   _wremove(widePath(path).c_str());
 }
 
+std::string programPath() {
+  std::wstring path(32768, L'\0');
+  const DWORD size = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+  path.resize(size < path.size() ? size : 0);
+  return utf8FromWide(path);
+}
+
+std::vector<std::string> filesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAW found;
+  const HANDLE search = FindFirstFileW(widePath(folder + "\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) {
+    return names;
+  }
+  do {
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+      names.push_back(utf8FromWide(found.cFileName));
+    }
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return names;
+}
+
 ConsoleWindow consoleWindow() {
   DWORD mode = 0;
   DWORD processes[2];

@@ -183,5 +183,53 @@ if [ "$windows" != 1 ]; then
   fi
 fi
 
+# Layout files beside the program, which is copied into a folder whose name lies outside the
+# ANSI code page: a cache of build 60000 whose records hold one word more than build 53262's
+# creature layout says, without a layouts folder, with a layout that reads it, and with a faulty
+# layout file beside that one.
+exe=${tool##* } home="$work/Ωmega 程序"
+mkdir -p "$home/layouts" "$work/users" && cp "$exe" "$home/"
+own="${tool%"$exe"}$(printf '%q' "$home/$(basename "$exe")")"
+python3 - "$samples/build-53262/creaturecache.wdb" "$work/users/creaturecache.wdb" <<'PY'
+import struct, sys
+data = open(sys.argv[1], 'rb').read()
+out, at = bytearray(data[:24]), 24
+out[4:8] = (60000).to_bytes(4, 'little')
+while struct.unpack_from('<II', data, at) != (0, 0):
+    key, size = struct.unpack_from('<II', data, at)
+    out += struct.pack('<II', key, size + 4) + data[at + 8:at + 8 + size] + b'\x07\0\0\0'
+    at += 8 + size
+open(sys.argv[2], 'wb').write(out + bytes(8))
+PY
+layouts=$(realpath "$samples/../src/catalogue/layouts")
+sed 's/^builds 53262/builds 60000/' "$layouts/creature-53262.layout" >"$work/users/creature.layout"
+printf 'u32 Extra\n' >>"$work/users/creature.layout"
+first=$(od -An -tu4 -j24 -N4 "$work/users/creaturecache.wdb" | tr -d ' ')
+bytes=$'Signature matches creaturecache.wdb\nNo layout of client build 60000; records are written as bytes.\n12 records loaded.\n'
+bytes+="         By the layout of client build 53262, the first, key $first, has 4 bytes left after its last field."$'\n'
+sep=/ && [ "$windows" = 1 ] && sep='\'
+fault="Layout file layouts${sep}b.layout, line 5: unknown field kind \"u33\"; the file is left out."$'\n'
+# run LAYOUTS EXPECTED: the console of converting the cache with those layout files, and back.
+user_layouts() {
+  rm -f "$home/layouts/"* && for file in $1; do cp "$work/users/$file" "$home/layouts/"; done
+  rm -rf "$work/users/back" && mkdir "$work/users/back"
+  local out
+  out=$(in_folder "$work/users" "$own" creaturecache.wdb; echo "exit $?")
+  cp "$work/users/creaturecache.wdb.csv" "$work/users/back/x.csv"
+  out+=$'\n'$(in_folder "$work/users/back" "$own" x.csv; echo "exit $?")
+  if [ "$out" = "$(console "$2"; echo "exit 0"; console "${2%%Signature*}${3}"; echo "exit 0")" ] &&
+    cmp -s "$work/users/creaturecache.wdb" "$work/users/back/creaturecache.wdb"; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1)) && printf 'FAILED: layout files %s\n%s\n' "$1" "$out"
+  fi
+}
+printf 'builds 1\ncache a.wdb ABCD\nu32 Key\nu32 Size\nu33 x\n' >"$work/users/b.layout"
+back=$'Signature matches creaturecache.wdb\nLayout of client build 60000.\n14 records loaded.\n'
+user_layouts "" "$bytes" "${back/Layout of client build 60000./No layout of client build 60000; records are written as bytes.}"
+user_layouts "creature.layout" $'Signature matches creaturecache.wdb\nLayout of client build 60000.\n12 records loaded.\n' "$back"
+user_layouts "creature.layout b.layout" "$fault"$'Signature matches creaturecache.wdb\nLayout of client build 60000.\n12 records loaded.\n' "$back"
+user_layouts "b.layout" "$fault$bytes" "${back/Layout of client build 60000./No layout of client build 60000; records are written as bytes.}"
+
 echo "$passed passed, $failed failed"
 [ "$failed" = 0 ]

@@ -177,20 +177,21 @@ const std::string kAsBytes =
 TEST(FramedRecords, TheEntrySizesFrameTheRecords) {
   const std::string one = nameRecord(25, 14, "Blue Lamp"), two = nameRecord(26, 5, "");
   // The body, the records taken, the bytes after them that are warned of,
-  // and whether one record's fields do not take its entry size.
+  // and where a record's fields do not take its entry size.
   // clang-format off
-  const std::tuple<std::string, int, std::size_t, bool> cases[] = {
-      {one + two + kEndMarker, 2, 0, false}, {one + two, 2, 0, false},
-      {one + kEndMarker + two, 1, 21, false},
-      {nameRecord(25, 15, "Blue Lamp") + kEndMarker, 1, 0, true},
-      {nameRecord(25, 13, "Blue Lamp"), 1, 0, true},
-      {one + nameRecord(26, 6, ""), 1, 13, false}, {one + nameRecord(0, 5, ""), 1, 13, false},
-      {one + word(26) + word(5) + bytes({0, 1}), 1, 10, false}, {one + word(26), 1, 4, false}};
+  const std::tuple<std::string, int, std::size_t, std::string> cases[] = {
+      {one + two + kEndMarker, 2, 0, ""}, {one + two, 2, 0, ""},
+      {one + kEndMarker + two, 1, 21, ""},
+      {nameRecord(25, 15, "Blue Lamp") + kEndMarker, 1, 0, "has 1 bytes left after its last field."},
+      {nameRecord(25, 13, "Blue Lamp"), 1, 0, "ends within field \"Inventory Type\", which starts at byte 10 of its 13."},
+      {one + nameRecord(26, 6, ""), 1, 13, ""}, {one + nameRecord(0, 5, ""), 1, 13, ""},
+      {one + word(26) + word(5) + bytes({0, 1}), 1, 10, ""}, {one + word(26), 1, 4, ""}};
   // clang-format on
-  for (const auto& [body, records, after, asBytes] : cases) {
+  for (const auto& [body, records, after, where] : cases) {
     EXPECT_EQ(cacheToCsv(kHeader12340 + body).console,
               kLayout12340 + std::to_string(records) + " records loaded.\n" +
-                  (after > 0 ? notConverted(after) : "") + (asBytes ? kAsBytes : ""))
+                  (after > 0 ? notConverted(after) : "") +
+                  (where.empty() ? "" : kAsBytes + "         The first, key 25, " + where + "\n"))
         << body.size();
   }
   EXPECT_EQ(cacheToCsv(kHeader12340 + one).file,
@@ -205,7 +206,9 @@ TEST(FramedRecords, RecordsThatDoNotFitComeBackAsBytes) {
                             "a\"c" + nameRecord(28, 5, "") + kEndMarker;
   const Converted csv = cacheToCsv(cache);
   EXPECT_EQ(csv,
-            (Converted{kLayout12340 + "3 records loaded.\n" + kAsBytes,
+            (Converted{kLayout12340 + "3 records loaded.\n" + kAsBytes +
+                           "         The first, key 27, ends within field \"Item Name\", which "
+                           "starts at byte 0 of its 3.\n",
                        "BDNW,12340,enUS,0,1,257,\r\nItemID,Entry Size,Item Name,"
                        "Inventory Type,\r\n25,14,\"Blue Lamp\",13,\r\n27,3 bytes,\"612263\",\r\n"
                        "28,5,\"\",13,\r\n"}));
@@ -263,7 +266,12 @@ TEST(FramedRecords, ABuildOfNoLayoutKeepsItsRecordsAsBytes) {
   const std::string cache = items + word(5) + word(3) + "abc" + kEndMarker;
   const std::string csv = "BDIW,30000,enUS,0,1,0,\r\nKey,Entry Size,\r\n5,3 bytes,\"616263\",\r\n";
   const std::string item = "Signature matches itemcache.wdb\n";
-  EXPECT_EQ(cacheToCsv(cache), (Converted{item + noLayout + "1 records loaded.\n", csv}));
+  // The nearest build's layout says where the first record stops fitting.
+  EXPECT_EQ(cacheToCsv(cache),
+            (Converted{item + noLayout + "1 records loaded.\n" +
+                           "         By the layout of client build 12340, the first, key 5, ends "
+                           "within field \"Class\", which starts at byte 0 of its 3.\n",
+                       csv}));
   EXPECT_EQ(csvToCache(csv), (Converted{item + noLayout + "3 records loaded.\n", cache}));
   // Not framed so: the built-in layout, whose header has five words.
   for (const std::string& unframed : {cache + "x", items + word(5) + word(3) + "abc",
@@ -299,6 +307,26 @@ FormatCatalogue threeLayouts() {
   return catalogue;
 }
 
+// A user's layout chosen by fit is named so in the CSV, apart from a built-in
+// one of the same first build, and the way back takes it.
+TEST(FramedRecords, AUsersLayoutChosenByFitIsNamedAsTheUsers) {
+  const std::string f = "cache itemnamecache.wdb BDNW\nu32 ItemID\nu32 Entry Size\n";
+  const std::string builtIn = "builds 30000\n" + f + "u16 B\n",
+                    user = "builds 30000\n" + f + "u8 A\n",
+                    other = "builds other\n" + f + "text N\nu32 S\n";
+  const LayoutFileText files[] = {{"b", builtIn}, {"d", other}},
+                       users[] = {{"layouts/u.layout", user}};
+  FormatCatalogue catalogue;
+  ASSERT_EQ(fillCatalogue(catalogue, files, users), "");
+  for (const auto& [record, mark] : {std::pair{word(5) + word(1) + "a", "layout 30000 user,"},
+                                     std::pair{word(5) + word(2) + "ab", "layout 30000,"}}) {
+    const std::string cache = header("BDNW", 35000, "enUS", 0, 1) + word(0) + record + kEndMarker;
+    const Converted csv = cacheToCsv(cache, &catalogue);
+    EXPECT_TRUE(csv.file.starts_with("BDNW,35000,enUS,0,1,0," + std::string(mark))) << csv;
+    EXPECT_EQ(csvToCache(csv.file, &catalogue).file, cache);
+  }
+}
+
 // The choice of layout as a table of a build and its records: the build's
 // own layout first; where a record does not fit it, the layout under which the
 // most records fit, on a tie the build's own, then the nearest build's; where
@@ -310,12 +338,23 @@ TEST(FramedRecords, TheLayoutThatFitsTheRecordsBest) {
   const std::string fit = ", the one that fits these records best.\n",
                     a = "builds 20000 to 20999.\n", b = "build 30000" + fit,
                     c = "builds 40000 to 40999" + fit;
-  // The build, its records, the layout line, the records kept as bytes.
-  const std::tuple<std::uint32_t, std::string, std::string, int> cases[] = {
-      {20500, r1 + r1, a, 0}, {20500, r2 + r1 + r2, b, 1}, {20500, r1 + r2, a, 1},
-      {20500, r8, a, 1},      {35000, r4 + r4, c, 0},      {35000, r2 + r4, b, 1},
-      {28000, r1 + r2, b, 1}, {60000, r2 + r4, c, 1},      {60000, r8, "", 0}};
-  for (const auto& [build, records, line, asBytes] : cases) {
+  // The build, its records, the layout line, where the first record kept as
+  // bytes stops fitting.
+  const std::string
+      b1 = "The first, key 5, ends within field \"B\", which starts at byte 0 of its 1.",
+      left = "The first, key ", f = " bytes left after its last field.";
+  const std::tuple<std::uint32_t, std::string, std::string, std::string> cases[] = {
+      {20500, r1 + r1, a, ""},
+      {20500, r2 + r1 + r2, b, b1},
+      {20500, r1 + r2, a, left + "6, has 1" + f},
+      {20500, r8, a, left + "8, has 7" + f},
+      {35000, r4 + r4, c, ""},
+      {35000, r2 + r4, b, left + "7, has 2" + f},
+      {28000, r1 + r2, b, b1},
+      {60000, r2 + r4, c,
+       "The first, key 6, ends within field \"C\", which starts at byte 0 of its 2."},
+      {60000, r8, "", "By the layout of client build 40000, the first, key 8, has 4" + f}};
+  for (const auto& [build, records, line, where] : cases) {
     const std::string cache = header("BDNW", build, "enUS", 0, 1) + word(0) + records + kEndMarker;
     const Converted csv = cacheToCsv(cache, &catalogue);
     EXPECT_EQ(csv.console, kNameMatch +
@@ -323,7 +362,8 @@ TEST(FramedRecords, TheLayoutThatFitsTheRecordsBest) {
                                                "written as bytes.\n"
                                              : "Layout of client " + line) +
                                std::to_string(records.size() / 9) + " records loaded.\n" +
-                               (asBytes != 0 ? kAsBytes : ""))
+                               (where.empty() || line.empty() ? "" : kAsBytes) +
+                               (where.empty() ? "" : "         " + where + "\n"))
         << build << " " << records.size();
     // The way back takes the same layout, and says so in the same words.
     const Converted back = csvToCache(csv.file, &catalogue);
@@ -344,7 +384,7 @@ TEST(FramedRecords, TheLayoutThatFitsTheRecordsBest) {
     EXPECT_EQ(document.layoutsTried.front().layout,
               catalogue.candidates(std::array<char, 4>{'B', 'D', 'N', 'W'}, build)[0]);
     if (!line.empty()) {
-      EXPECT_EQ(*chosen->fits, records.size() / 9 - asBytes);
+      EXPECT_EQ(*chosen->fits, records.size() / 9 - (where.empty() ? 0 : 1));
     }
   }
   EXPECT_TRUE(

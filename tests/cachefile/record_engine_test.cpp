@@ -41,22 +41,38 @@ TEST(RecordEngine, RecordsThatWouldNotComeBackAreKeptAsBytes) {
   const auto changed = [](std::size_t at, std::string_view bytes) {
     return std::string(kFields).replace(at, bytes.size(), bytes);
   };
-  const std::string cases[] = {
-      changed(0, "\x7D"),                 // three elements, where two at most have columns
-      changed(28, "\xF8\x7F"),            // a float that is not a number, which comes back as 0
-      changed(36, std::string(1, '\0')),  // a text with its own length counting its zero, but 0
-      changed(37, std::string(1, '\0')),  // a sized text that holds a zero byte
-      changed(53, "\x81"),                // bits left unused that are not zero, before an align
-      changed(54, "\x91"),                // and at the record's end
-      kFields.substr(0, 53),              // a group's element cut off where the record ends
-      kFields + "x",                      // bytes after the fields
-      kFields.substr(0, 54)};             // a field cut off
-  for (const std::string& fields : cases) {
+  // Each with the line that says where it stops fitting.
+  const std::pair<std::string, std::string> cases[] = {
+      // three elements, where two at most have columns
+      {changed(0, "\x7D"),
+       "has 3 elements in the group that $count counts at byte 35, more than "
+       "its most (2)."},
+      // a float that is not a number, which comes back as 0
+      {changed(28, "\xF8\x7F"),
+       "has a float that is not a number or is infinite in field "
+       "\"Double\" at byte 22."},
+      // a text with its own length counting its zero, but 0; a sized text that holds a zero byte
+      {changed(36, std::string(1, '\0')),
+       "has field \"Name #\" at byte 36, which would not come "
+       "back as it is."},
+      {changed(37, std::string(1, '\0')),
+       "has field \"Name #\" at byte 36, which would not come "
+       "back as it is."},
+      // bits left unused that are not zero, before an align and at the record's end
+      {changed(53, "\x81"), "has bits that no field takes in byte 53, and they are not zero."},
+      {changed(54, "\x91"), "has bits that no field takes in byte 54, and they are not zero."},
+      // a group's element cut off where the record ends; a field cut off
+      {kFields.substr(0, 53), "ends within field \"Bit #\", which starts at byte 53 of its 53."},
+      {kFields.substr(0, 54), "ends within field \"Nibble\", which starts at byte 54 of its 54."},
+      {kFields + "x", "has 1 bytes left after its last field."}};  // bytes after the fields
+  for (const auto& [fields, where] : cases) {
     const std::string cache = kHeader + word(7) + word(fields.size()) + fields + kEnd;
     const Converted csv = cacheToCsv(cache, &madeLayouts());
     EXPECT_EQ(csv.console, kLayout +
                                "1 records loaded.\nWARNING: 1 records do not fit the layout;\n"
-                               "         they are written as bytes and come back unchanged.\n");
+                               "         they are written as bytes and come back unchanged.\n"
+                               "         The first, key 7, " +
+                               where + "\n");
     EXPECT_EQ(csvToCache(csv.file, &madeLayouts()).file, cache);
   }
 }

@@ -5,6 +5,8 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/layout_text.h"
 
+#include <array>
+
 namespace cachesift::testing {
 namespace {
 
@@ -30,6 +32,11 @@ TEST(LayoutFiles, AFileThatCannotBeReadOrContradictsItselfIsRefused) {
       {"builds other\ncache a.wdb ABCD\nhex 8 Key\n", "line 3: the key is a u32, or in a build's layout \"hex N\" for N from 4 to 64"},
       {"builds 1\ncache a.wdb ABCD\nu32 Key\nu8 Size\n", "line 4: the second field is the entry size, a u32"},
       {k + "float x\n", "line 5: unknown field kind \"float\""},
+      {k + "u8 A\"B\n", "line 5: a field's line holds a control character, a comma or a double quote"},
+      {k + "u8 A,B\n", "line 5: a field's line holds a control character, a comma or a double quote"},
+      {k + "u8 A\x1A\n", "line 5: a field's line holds a control character, a comma or a double quote"},
+      {k + "u8 A\rB\n", "line 5: a field's line holds a control character, a comma or a double quote"},
+      {k + "u8\tA\r\n# \"a, b\"\n", ""},
       {k + "bits 33 x\n", "line 5: \"bits\" takes a width from 1 to 32"},
       {k + "hex 0 x\n", "line 5: \"hex\" takes a byte count, or \"rest\" as a build's last field"},
       {k + "textz Name\n", "line 5: \"textz\" takes the field that gives its length"},
@@ -96,6 +103,31 @@ TEST(LayoutFiles, TodaysQuestAndCreatureRowsStayShort) {
       EXPECT_LE(layout.columns.size(), most) << layout.fileName << " " << layout.clientBuild;
     }
   }
+}
+
+// A user's layout file: for the builds it names, its layouts come before the
+// built-in ones; a faulty file, or a second layout of a build, is left out
+// with a line that names the file.
+TEST(LayoutFiles, AUsersLayoutsComeFirstForTheirBuilds) {
+  const std::string f = "cache a.wdb ABCD\nu32 Key\nu32 Size\n";
+  const std::string one = "builds 20000 to 29999\n" + f, u = "builds 25000\n" + f + "u8 X\n",
+                    v = "builds 25000 to 25001\n" + f;
+  const LayoutFileText builtIn[] = {{"one.layout", one}};
+  const LayoutFileText user[] = {{"layouts/bad.layout", "builds 1\ncache a.wdb\n"},
+                                 {"layouts/u.layout", u},
+                                 {"layouts/v.layout", v}};
+  FormatCatalogue catalogue;
+  EXPECT_EQ(fillCatalogue(catalogue, builtIn, user),
+            "Layout file layouts/bad.layout, line 2: \"cache\" takes a file name, a signature of "
+            "four characters and a build's +N; the file is left out.\n"
+            "Layout file layouts/v.layout: a second layout of a.wdb for build 25000; it is left "
+            "out.\n");
+  const std::array<char, 4> key{'A', 'B', 'C', 'D'};
+  EXPECT_EQ(catalogue.findBySignature(key, 25000).layout->columns.size(), 3u);
+  EXPECT_EQ(catalogue.findBySignature(key, 24999).layout->columns.size(), 2u);
+  EXPECT_TRUE(catalogue.candidates(key, 25000)[0]->user);
+  EXPECT_FALSE(catalogue.candidates(key, 25001)[0]->user);
+  EXPECT_FALSE(catalogue.candidates(key, 24000)[0]->user);
 }
 
 // Two files may not both claim a cache of one build.

@@ -1,0 +1,33 @@
+// The fuzzer's bytes as a user's layout file, then, after a line "===", as a
+// cache file and a CSV file read by the layouts it gives: reading any layout
+// text must end with its layouts or one fault, and converting by them must run
+// to its end or refuse, without crashing, hanging, reading out of bounds or
+// allocating without bound. A cache that a layout of it reads must come back
+// through its CSV.
+#include "fuzz/round_trip.h"
+
+using namespace cachesift;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  constexpr std::string_view kSplit = "\n===\n";
+  const std::size_t split = std::min(bytes.find(kSplit), bytes.size());
+  const LayoutFileText file{"layouts/fuzz.layout", bytes.substr(0, split)};
+  const std::string_view rest = bytes.substr(std::min(split + kSplit.size(), bytes.size()));
+  FormatCatalogue layouts;
+  const std::string faults = fillCatalogue(layouts, {}, std::span(&file, 1));
+  // One line for a file left out, or one per second layout of a build.
+  if (!faults.empty() && !faults.starts_with("Layout file layouts/fuzz.layout")) {
+    std::abort();
+  }
+  CapturingConsole ignored;
+  fuzzing::throughCsv(rest, ignored, layouts);
+  CacheDocument csv(ignored, layouts);
+  if (csv.loadCsvBytes(rest)) {
+    StringSink cache;
+    csv.rebuildHeader();
+    csv.formatCache(cache);
+    fuzzing::throughCsv(cache.bytes(), ignored, layouts);
+  }
+  return 0;
+}
