@@ -33,6 +33,8 @@ TEST(CacheLoader, RefusesOrWarnsByTheHeader) {
             "header.\n"}}) {
     EXPECT_EQ(cacheToCsv(file), (Converted{console, ""})) << file.size();
   }
+  EXPECT_EQ(cacheToCsv(header("BDNW", 7, "abcd", 8, 1)).console,
+            kNameMatch + "0 records loaded.\n");
   // The creature layout has 21 fields: recordBytes / 4 + 2 == 21 for 76 to 79,
   // and from 1016 on recordBytes says nothing about them.
   // clang-format off

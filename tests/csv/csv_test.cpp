@@ -279,6 +279,9 @@ TEST(TextToFloat, DecimalNumbersRoundedTwice) {
   EXPECT_EQ(textToFloat("340282356779733661637539395458142568447.9"), std::bit_cast<float>(inf));
   EXPECT_EQ(textToFloat("0." + std::string(5000, '0') + "1e5000"), 0.1f);
   EXPECT_EQ(textToFloat(std::string(400, '9')), std::bit_cast<float>(inf));
+  // Too small for a double, though leading zeros or a large exponent say otherwise.
+  EXPECT_EQ(textToFloat("0." + std::string(350, '0') + "1e20"), 0.0f);
+  EXPECT_EQ(textToFloat(std::string(170, '0') + "1e-325"), 0.0f);
   EXPECT_EQ(textToFloat(std::string_view("2.51", 3)), 2.5f);  // a cell ends where its text does
 }
 
