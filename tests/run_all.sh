@@ -73,10 +73,9 @@ cmake --build --preset windows --target package
 cmake --preset release
 cmake --build --preset release --target package
 # Each carries the folder of the user's layout files, beside the program, and the built-in ones.
-unzip -l build/windows/cachesift-*-windows-x64.zip | grep -q 'cachesift-[^/]*/layouts/README.txt' &&
-  unzip -l build/windows/cachesift-*-windows-x64.zip | grep -q '/built-in-layouts/creature-53262.layout' &&
-  tar -tzf build/release/cachesift-*-linux-*.tar.gz | grep -q '/bin/layouts/README.txt' &&
-  tar -tzf build/release/cachesift-*-linux-*.tar.gz | grep -q '/built-in-layouts/quest-53262.layout' ||
+zip=$(unzip -l build/windows/cachesift-*-windows-x64.zip) tgz=$(tar -tzf build/release/cachesift-*-linux-*.tar.gz)
+grep -q 'cachesift-[^/]*/layouts/README.txt' <<<"$zip" && grep -q '/built-in-layouts/creature-53262.layout' <<<"$zip" &&
+  grep -q '/bin/layouts/README.txt' <<<"$tgz" && grep -q '/built-in-layouts/quest-53262.layout' <<<"$tgz" ||
   { echo "a package lacks its layouts folders"; exit 1; }
 echo "both packages carry the layouts folder and the built-in layout files"
 
