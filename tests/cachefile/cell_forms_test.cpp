@@ -63,16 +63,13 @@ TEST(ListCells, ListsThatDoNotGiveTheGroupAreRefused) {
   const struct {
     std::string ids, deltas, scales, effects2, message;
   } cases[] = {
-      {"1 2 3 4", "1 2 3 4", "1 2 3 4", "", "column 3 " + most + " (3).\n"},
       {"1", "1 2 3 4", "1", "", "column 4 " + most + " (3).\n"},
       {"3042 3043", "-1", "1.5 0.25", "", "column 4 " + uneven},
       {"3042 x", "-1 5", "1.5 0.25", "", "column 3 " + bad},
       {"3042 65536", "-1 5", "1.5 0.25", "", "column 3 " + bad},
-      {"3042 3043", "-1 128", "1.5 0.25", "", "column 4 " + bad},
       {"3042 3043", "-1 5", "1.5 nan", "", "column 5 " + bad},
       {"3042 3043", "-1 5", "1.5 1e", "", "column 5 " + bad},
       {"3042 3043", "-1 5", "1.5 0.25", "1 2 3 4 5", "column 7 " + most + " (4).\n"},
-      {"3042 3043", "-1 5", "1.5 0.25", "9223372036854775808", "column 7 " + bad},
       {"3042 3043", "-1 5", "1.5 0.25", "\"1,2\"", "column 7 " + bad}};
   // clang-format on
   for (const auto& c : cases) {
@@ -117,7 +114,6 @@ TEST(TextMarks, CarriageReturnsComeBackAsWrittenAndAsASpreadsheetSavesThem) {
       {"\r\r\n\n", cr + cr + "\r\n\r\n"},
       {"x" + cr + "y", "x" + esc + cr + "y"},
       {esc + cr, esc + esc + esc + cr},
-      {"\r" + cr + "\r", cr + esc + cr + cr},
       {"\xE2\x90\x80 \xE2\x80\x99", "\xE2\x90\x80 \xE2\x80\x99"}};
   const std::string head = "ABCD,20000,enUS,0,1,0,\r\nKey,Entry Size,T,\r\n";
   for (const auto& [text, cell] : cases) {

@@ -138,6 +138,13 @@ TEST(RecordEngine, CountsAndLengthsThatCellsWouldNotGiveKeepTheirBytes) {
                        &between)
                 .file,
             "ABCD,20000,enUS,0,1,0,\r\nKey,Entry Size,A,B,C,\r\n1,3,7,66,21,\r\n");
+  // A signed length says up to its largest positive value.
+  const FormatCatalogue signedLength =
+      madeCatalogue("builds 20000\ncache a.wdb ABCD\nu32 Key\nu32 Entry Size\ni8 $n\ntext $n T\n");
+  EXPECT_EQ(
+      csvToCache("ABCD,20000,enUS,0,1,0,\n\n1,0," + std::string(127, 't') + "\n", &signedLength)
+          .file.size(),
+      24 + 8 + 1 + 127 + 8);
   // Cells past the columns are refused only where a counted group stands. A
   // 64-bit length says any text's.
   const FormatCatalogue shorts = madeCatalogue(

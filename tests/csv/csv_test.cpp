@@ -243,7 +243,7 @@ TEST(TextToInteger, WrapsModulo2To32AndIgnoresWhatFollows) {
       {"4294967297", 1},  {"-2147483648", 0x80000000}, {"+8", 8},          {"\t\n\v\f\r 7", 7},
       {"12abc", 12},      {"abc", 0},                  {"", 0},            {"-", 0},
       {"--1", 0},         {"- 1", 0},                  {"1 2", 1},         {"0x10", 0},
-      {"007", 7},         {"99999999999999999999", 1661992959}};  // 10^20 - 1 modulo 2^32
+      {"007", 7},         {"99999999999999999999", 1661992959}, {"7:", 7}};  // 10^20 - 1 modulo 2^32
   const std::pair<const char*, std::uint32_t> binary[] = {
       {"0010001101000101", 0x2345}, {"  101x1", 5}, {"", 0}, {"2", 0},
       {"11111111111111110000000000000000", 0xFFFF0000}, {"1000000000000000000000000000000001", 1}};
@@ -282,6 +282,8 @@ TEST(TextToFloat, DecimalNumbersRoundedTwice) {
   // Too small for a double, though leading zeros or a large exponent say otherwise.
   EXPECT_EQ(textToFloat("0." + std::string(350, '0') + "1e20"), 0.0f);
   EXPECT_EQ(textToFloat(std::string(170, '0') + "1e-325"), 0.0f);
+  EXPECT_EQ(textToFloat(std::string(700, '9') + "e-300"), std::bit_cast<float>(inf));
+  EXPECT_EQ(textToFloat(std::string_view("    ", 2)), 0.0f);  // blanks to the end
   EXPECT_EQ(textToFloat(std::string_view("2.51", 3)), 2.5f);  // a cell ends where its text does
 }
 
