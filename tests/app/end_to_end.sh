@@ -183,10 +183,8 @@ if [ "$windows" != 1 ]; then
   fi
 fi
 
-# Layout files beside the program, which is copied into a folder whose name lies outside the
-# ANSI code page: a cache of build 60000 whose records hold one word more than build 53262's
-# creature layout says, without a layouts folder, with a layout that reads it, and with a faulty
-# layout file beside that one.
+# Layout files beside the program (copied into a non-ANSI folder): a build-60000 cache with a
+# word more per record than 53262's creature layout, without, with, and with a faulty layout file.
 exe=${tool##* } home="$work/Ωmega 程序"
 mkdir -p "$home/layouts" "$work/users" && cp "$exe" "$home/"
 own="${tool%"$exe"}$(printf '%q' "$home/$(basename "$exe")")"

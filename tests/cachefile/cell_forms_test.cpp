@@ -1,6 +1,4 @@
-// The cells that a spreadsheet keeps as they are: counted groups of numbers
-// as lists, 64-bit numbers quoted and a text's carriage returns as marks; each
-// read back as written and as a spreadsheet saves it.
+// Cells a spreadsheet keeps: lists, quoted 64-bit numbers, CR marks.
 #include <gtest/gtest.h>
 
 #include "support/test_support.h"

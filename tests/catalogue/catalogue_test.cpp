@@ -83,20 +83,6 @@ TEST(LayoutFiles, AFileThatCannotBeReadOrContradictsItselfIsRefused) {
   }
 }
 
-// Counted groups of numbers as lists keep today's rows short enough to read.
-TEST(LayoutFiles, TodaysQuestAndCreatureRowsStayShort) {
-  FormatCatalogue catalogue;
-  ASSERT_EQ(fillCatalogue(catalogue, layoutFiles()), "");
-  for (const FormatDefinition& layout : catalogue.definitions()) {
-    if (layout.clientBuild >= 27404) {
-      const std::size_t most = layout.fileName == "questcache.wdb"      ? 400
-                               : layout.fileName == "creaturecache.wdb" ? 60
-                                                                        : kMaxColumns;
-      EXPECT_LE(layout.columns.size(), most) << layout.fileName << " " << layout.clientBuild;
-    }
-  }
-}
-
 // A user's layout file: for the builds it names, its layouts come before the
 // built-in ones; a faulty file, or a second layout of a build, is left out
 // with a line that names the file.

@@ -1,8 +1,7 @@
 #pragma once
 
-// A cache through CSV and back, for the fuzz targets: a cache that a build's
-// own layout reads must come back, the records read byte for byte, whether
-// their layout reads them or they are kept as bytes; otherwise it aborts.
+// A cache through CSV and back for the fuzz targets: its records must come
+// back byte for byte, or it aborts.
 #include <cstdlib>
 #include <string>
 

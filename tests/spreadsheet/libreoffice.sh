@@ -63,8 +63,7 @@ cd standard/built-in && sed -i '3s/^\([^,]*,[^,]*,\).*/\1"Pink, Lamp",77/' itemn
   "$tool" itemnamecache.wdb.csv >/dev/null && "$tool" itemnamecache.wdb >/dev/null
 check cmp itemnamecache.wdb.csv <(sed '3s/^\([^,]*,[^,]*,\).*\r$/\1"Pink, Lamp",77,\r/' ../../in/built-in_itemnamecache.wdb.csv)
 
-# Caches that the game client wrote, where the shared folder is there: each comes back byte for
-# byte after Calc opens and saves its CSV with the first import choice.
+# The client's own caches, where the shared folder is there, through Calc (first import choice).
 if [ -d "$real" ]; then
   cd "$work" && mkdir -p real/in
   mapfile -t caches < <(find "$real" -name '*.wdb' | sort)
