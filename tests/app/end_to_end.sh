@@ -1,10 +1,6 @@
 #!/usr/bin/env bash
-# Runs the tool on files in a temporary folder and compares all it prints and
-# every file it leaves behind.
-#   tests/app/end_to_end.sh <built cachesift> <samples folder>
-# CACHESIFT_TOOL, when set, is the command under test instead (for instance
-# "valgrind ... cachesift", or "wine cachesift.exe" with CACHESIFT_WINDOWS=1:
-# then paths get backslashes and console lines end in CR LF).
+# Runs the tool in a temporary folder; checks all it prints and every file left. Usage:
+# end_to_end.sh <cachesift> <samples>. CACHESIFT_TOOL: a command instead (valgrind, wine).
 set -u
 built=$(realpath "$1") samples=$(realpath "$2")
 tool=${CACHESIFT_TOOL:-$built} windows=${CACHESIFT_WINDOWS:-0}
@@ -26,11 +22,9 @@ load_csv=$'There was an error loading the CSV.\n'
 open_csv=$'Failed to open file\n'$load_csv
 write_csv=$'There was an error creating the CSV file.\n'
 write_wdb=$'There was an error creating the WDB file.\n'
-# Past a file-size limit of 4 KiB a write fails part-way, as on a full disk;
-# with SIGXFSZ ignored it fails with an error instead of killing the tool.
+# A write past 4 KiB fails part-way, as on a full disk.
 small_disk="trap '' XFSZ; ulimit -f 4;"
 
-# The worked example's cache file and CSV, and the item sample's.
 printf 'BDNW\7\0\0\0abcd\10\0\0\0\1\0\0\0\31\0\0\0\17\0\0\0Blue Lamp\0\15\0\0\0\0\0\0\0\0\0\0\0' \
   >"$work/CACHE"
 printf 'BDNW,7,abcd,8,1,\r\nItemID,Entry Size,Item Name,InventorySlot,\r\n25,15,"Blue Lamp",13,\r\n' \
@@ -38,13 +32,11 @@ printf 'BDNW,7,abcd,8,1,\r\nItemID,Entry Size,Item Name,InventorySlot,\r\n25,15,
 cp "$samples/itemcache.wdb" "$work/ITEM"
 (cd "$work" && cp ITEM i.wdb && "$built" i.wdb >/dev/null && mv i.wdb.csv ITEMCSV && rm i.wdb)
 
-# The console text of a run: the banner, then $1; CR LF from Windows.
 console() {
   if [ "$windows" = 1 ]; then printf '%s' "$banner$1" | sed 's/$/\r/'; else printf '%s' "$banner$1"; fi
 }
 
-# Runs command $2 (with a shell prefix) in folder $1 with the arguments after
-# them. Wine takes Linux file names in the locale's character set: UTF-8 then.
+# Runs command $2 in folder $1; Wine takes file names in the locale's character set.
 in_folder() {
   local folder=$1 command=$2
   shift 2
@@ -52,9 +44,8 @@ in_folder() {
   (cd "$folder" && eval "$command" '"$@"' </dev/null)
 }
 
-# Puts files into folder $1: "name=content|name=content|...", where a content
-# CACHE, CSV, ITEM or ITEMCSV stands for that file above, a name ending in "/"
-# is an empty folder, and "name:mode" (with $3 = modes) sets a mode.
+# Puts "name=content|..." into folder $1 (CACHE and the like: that file; "name/": a folder;
+# "name:mode" with $3 set: a mode).
 put() {
   local IFS='|' entry name
   for entry in $2; do
@@ -71,17 +62,13 @@ put() {
   done
 }
 
-# check FILES-BEFORE ARGUMENT AFTER-BANNER FILES-CHANGED [SHELL-PREFIX]
-# Runs the tool with ARGUMENT ("@" stands for the folder's absolute path) and
-# two further arguments, which it must ignore; the run must end with exit
-# code 0. As root, a run with modes runs as the user nobody.
+# check FILES-BEFORE ARGUMENT AFTER-BANNER FILES-CHANGED [SHELL-PREFIX]; "@": the folder's path.
 check() {
   local dir prefix=${5:-} run=$tool argument=$2 out
   dir=$(mktemp -d -p "$work")
   mkdir "$dir/run" "$dir/expected"
   put "$dir/run" "$1" modes
   put "$dir/expected" "$1|${4:-}"
-  # Under Wine a file-size limit would bind the Wine server that the run may start, and kill it.
   [ "$windows" = 1 ] && [ -n "$prefix" ] && return
   if [[ "$1" == *:* && $(id -u) = 0 ]]; then
     [ "$windows" = 1 ] && return  # Wine runs only as the owner of its prefix
@@ -110,19 +97,15 @@ check "d/itemnamecache.wdb=CACHE|d/itemnamecache.wdb.csv=older, longer" d/itemna
 check "my d/Item Names.CSV=CSV|my d/itemnamecache.wdb=old" "my d/Item Names.CSV" \
   "$name_csv_loaded" "my d/itemnamecache.wdb=CACHE"
 check "names.csv=CSV" names.csv "$name_csv_loaded" "itemnamecache.wdb=CACHE"
-# Every field type of the item layout, as this build's own tool converts it.
 check "i.wdb=ITEM" i.wdb $'Signature matches itemcache.wdb\n12 records loaded.\n' "i.wdb.csv=ITEMCSV"
 check "i.csv=ITEMCSV" i.csv $'Signature matches itemcache.wdb\n14 records loaded.\n' "itemcache.wdb=ITEM"
 check "abs/ITEMS.WDB=CACHE" @/abs/ITEMS.WDB "$name_loaded" "abs/ITEMS.WDB.csv=CSV"
-# The folder ends at the last slash or backslash; only on Windows is a backslash no name's part.
 check 'a/b\names.csv=CSV' 'a/b\names.csv' "$name_csv_loaded" 'a/b\itemnamecache.wdb=CACHE'
-# Names beyond ASCII: on Windows they reach the tool and every file function in UTF-16.
 check "Пример/itemnamecache.wdb=CACHE" Пример/itemnamecache.wdb "$name_loaded" \
   "Пример/itemnamecache.wdb.csv=CSV"
 check "Пример/Пример.csv=CSV" Пример/Пример.csv "$name_csv_loaded" "Пример/itemnamecache.wdb=CACHE"
 check "中文/中文.csv=CSV" 中文/中文.csv "$name_csv_loaded" "中文/itemnamecache.wdb=CACHE"
 check "Café ☕/Ünï.wdb=CACHE" "Café ☕/Ünï.wdb" "$name_loaded" "Café ☕/Ünï.wdb.csv=CSV"
-# Refused inputs and outputs: the step's words, then the driver's.
 check "short.wdb=BDNW and less" short.wdb \
   $'Signature matches itemnamecache.wdb\nThe file is too short to hold a WDB header.\n'"$load_wdb"
 check "empty.wdb=" empty.wdb "$no_layout$load_wdb"
@@ -143,18 +126,15 @@ check "n.csv=CSV|n.csv:000" n.csv "$open_csv"
 check "ro/n.wdb=CACHE|ro:555" ro/n.wdb "$name_loaded$write_csv"
 check "ro/n.csv=CSV|ro:555" ro/n.csv "$name_csv_loaded$write_wdb"
 check "n.wdb=CACHE|n.wdb.csv=old|n.wdb.csv:444" n.wdb "$name_loaded$write_csv"
-# A temporary name that is taken is left alone; the next one is used.
 check "n.wdb=CACHE|n.wdb.csv.0.tmp=taken" n.wdb "$name_loaded" "n.wdb.csv=CSV"
-# Names 0 to 99 are tried, then the run gives up and leaves them alone.
+# Temporary names 0 to 99 are tried, and taken ones left alone.
 taken=$(for i in $(seq 1 99); do printf 'n.wdb.csv.%s.tmp=taken|' "$i"; done)
 check "n.wdb=CACHE|$taken" n.wdb "$name_loaded" "n.wdb.csv=CSV"
 check "n.wdb=CACHE|n.wdb.csv.0.tmp=taken|$taken" n.wdb "$name_loaded$write_csv"
-# The last three characters choose the direction, in any letter case.
 for path in wdb CSV "" data.txt data.wdb.bak data.wdx data.csx x.wdbÉ; do check "" "$path" ""; done
 for path in a.WdB awdb; do check "" "$path" "$load_wdb"; done
 for path in data.Csv x/y.csv; do check "" "$path" "$open_csv"; done
 
-# Without an argument: the usage line, and exit code 0 as ever.
 if [ "$(in_folder "$work" "$tool"; echo "exit $?")" = "$(console \
   $'usage: cachesift.exe <file.wdb> (drag the wdb onto this file)\n'; echo "exit 0")" ]; then
   passed=$((passed + 1))
@@ -162,8 +142,7 @@ else
   failed=$((failed + 1)) && echo "FAILED: without an argument"
 fi
 
-# A replaced cache keeps the mode of the file it replaces, a new file gets the
-# mode that the umask leaves (where files have modes).
+# A replaced file keeps its mode, a new one gets the umask's.
 if [ "$windows" != 1 ]; then
   (cd "$work" && cp ITEMCSV i.csv && cp CSV itemcache.wdb && chmod 604 itemcache.wdb && "$built" i.csv >/dev/null)
   (cd "$work" && umask 022 && cp CACHE new.wdb && "$built" new.wdb >/dev/null)
@@ -173,7 +152,6 @@ if [ "$windows" != 1 ]; then
   else
     failed=$((failed + 1)) && echo "FAILED: the mode of a replaced or new file"
   fi
-  # A pipe cannot be measured: it is refused, not read.
   mkfifo "$work/pipe.wdb" && (timeout 10 cp "$work/CACHE" "$work/pipe.wdb" &)
   expected=$(console $'Signature matches itemnamecache.wdb\n'"$load_wdb"; echo "exit 0")
   if [ "$(cd "$work" && "$built" pipe.wdb; echo "exit $?")" = "$expected" ]; then
@@ -183,8 +161,8 @@ if [ "$windows" != 1 ]; then
   fi
 fi
 
-# Layout files beside the program (copied into a non-ANSI folder): a build-60000 cache with a
-# word more per record than 53262's creature layout, without, with, and with a faulty layout file.
+# Layout files beside the program in a non-ANSI folder, for a 53262 creature cache with a word
+# more per record as build 60000.
 exe=${tool##* } home="$work/Ωmega 程序"
 mkdir -p "$home/layouts" "$work/users" && cp "$exe" "$home/"
 own="${tool%"$exe"}$(printf '%q' "$home/$(basename "$exe")")"
@@ -207,7 +185,6 @@ bytes=$'Signature matches creaturecache.wdb\nNo layout of client build 60000; re
 bytes+="         By the layout of client build 53262, the first, key $first, has 4 bytes left after its last field."$'\n'
 sep=/ && [ "$windows" = 1 ] && sep='\'
 fault="Layout file layouts${sep}b.layout, line 5: unknown field kind \"u33\"; the file is left out."$'\n'
-# run LAYOUTS EXPECTED: the console of converting the cache with those layout files, and back.
 user_layouts() {
   rm -f "$home/layouts/"* && for file in $1; do cp "$work/users/$file" "$home/layouts/"; done
   rm -rf "$work/users/back" && mkdir "$work/users/back"

@@ -1,26 +1,18 @@
 #!/usr/bin/env python3
-# Each cache of the client's own in some folders, against the records its entry sizes frame: the
-# console, the way back byte for byte, and for a build that has layouts every row's cells, key and
-# entry size, the text columns, and a text made longer growing its record alone; for a build that
-# has none, every record as its bytes.
-# usage: check_real_caches.py <built cachesift> <folder of caches, searched recursively>...
+# The client's own caches against the records their entry sizes frame: console, cells, texts, the
+# way back. Usage: check_real_caches.py <built cachesift> <folders of caches>...
 import csv, io, os, re, shutil, struct, subprocess, sys, tempfile
 
-# A column of each cache that holds a text in nearly every record (modules hold none, nor do
-# the NPC texts of today's clients).
+# A column that holds a text in nearly every record.
 NAME_COLUMNS = {'creaturecache.wdb': 'Name 1', 'gameobjectcache.wdb': 'Name 1', 'itemnamecache.wdb': 'Item Name',
                 'itemtextcache.wdb': 'Text', 'npccache.wdb': 'Text 1 Male', 'pagetextcache.wdb': 'Text',
                 'questcache.wdb': 'Title', 'wowcache.wdb': None, 'petitioncache.wdb': 'Guild Name'}
-# Today's text columns besides the one above: in every record each is a text of that record's
-# bytes, with no control byte but line breaks and tabs; names and titles are one line.
 TEXT_COLUMNS = {'creaturecache.wdb': r'(Alternate )?(Name \d|Title)|Cursor Name', 'pagetextcache.wdb': 'Text',
                 'gameobjectcache.wdb': r'Name \d|Icon Name|Cast Bar Caption|Unknown',
                 'questcache.wdb': r'Title|.* (Text|Name|Log)|.*Description( \d+)?'}
 
 
-# The header's build and the records (key, entry size, fields) of a cache. As the client writes
-# them, item text keys are 8 bytes from build 9506 on; module keys are 16 bytes, and 32 from
-# build 15595 on, where a module's entry size counts 28 bytes more than follow it.
+# Build and records; item text keys are 8 bytes from 9506, module keys 16, 32 from 15595 (+28).
 def frame(data):
     signature, build = data[:4], struct.unpack_from('<I', data, 4)[0]
     at = 24 if build >= 9506 else 20
@@ -34,11 +26,9 @@ def frame(data):
     return build, records
 
 
-# A key as its CSV cell shows it.
 def key_text(key): return str(struct.unpack('<I', key)[0]) if len(key) == 4 else key.hex().upper()
 
 
-# Runs the tool on `path` and gives its console after the banner.
 def run(tool, path):
     out = subprocess.run([tool, path], capture_output=True, check=True).stdout.decode('latin-1')
     return out[out.index('\n\n') + 2:]
@@ -84,14 +74,12 @@ def check(tool, original, work):
     pattern = TEXT_COLUMNS.get(name) if build >= 27404 else None
     for c in [c for c, n in enumerate(names) if pattern and re.fullmatch(pattern, n)] + [names.index(column)]:
         for (_, _, fields), row in zip(records, rows[2:]):
-            # The CSV's line end is CR LF; a CR shows as ␍, a ␍ or ␛ of the text's own after a ␛.
             text = re.sub('\xe2\x90\x9b(\xe2\x90[\x8d\x9b])|\xe2\x90\x8d', lambda m: m[1] or '\r',
                           row[c].replace('\r\n', '\n')).encode('latin-1')
             if (re.search(r'Name|Title', names[c]) and b'\n' in text) or text not in fields or \
                     not re.fullmatch(rb"[^\x00-\x08\x0b\x0c\x0e-\x1f]*", text):
                 problems.append(f'column {names[c]}: {row[c]!r} is no text of its record')
-    # A text made longer in a record that has one, from the middle on: a quest description of
-    # today's clients by 300 bytes, else a name or title by one.
+    # A text made longer grows its record alone.
     column, grow = ('Quest Description', 300) if name == 'questcache.wdb' and build >= 27404 else (column, 1)
     edited = next(i for i in range(len(rows) // 2 - 1, len(rows) - 2) if rows[i + 2][names.index(column)])
     cell = b',"' + rows[edited + 2][names.index(column)].encode('latin-1').replace(b'"', b'""') + b'",'

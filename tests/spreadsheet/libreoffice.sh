@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# What a user does: converts caches to CSV, opens each CSV in LibreOffice Calc, saves it as CSV
-# and converts it back; every cache must come back byte for byte. Needs soffice, or it fails.
-#   tests/spreadsheet/libreoffice.sh <built cachesift> <built make_samples>
+# Caches to CSV, through LibreOffice Calc, and back byte for byte. Usage:
+# libreoffice.sh <cachesift> <make_samples>; needs soffice.
 set -u
 tool=$(realpath "$1") make_samples=$(realpath "$2")
 real=$(realpath -m "$(dirname "$0")/../../../shared/realcaches")
@@ -9,9 +8,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" && mkdir in kept built-in && "$make_samples" . spreadsheet >/dev/null &&
   mv ./*.wdb built-in/ || exit 1
-# A quest cache of a build that no layout covers, read by the one that fits (its CSV names it);
-# records kept as bytes: an item cache that no layout fits, and a creature record whose first
-# text runs into the next field.
+# A build read by the layout that fits, and records kept as bytes.
 python3 - <<'EOF' || exit 1
 quests = bytearray(open('build-12340/questcache.wdb', 'rb').read())
 quests[4:8] = (60000).to_bytes(4, 'little')
@@ -22,7 +19,6 @@ open('kept/creaturecache.wdb', 'wb').write(creatures)
 open('kept/itemcache.wdb', 'wb').write(b'BDIW' + quests[4:24] + bytes([5, 0, 0, 0, 3, 0, 0, 0]) + b'a"c' + bytes(8))
 EOF
 folders=(built-in build-* kept)
-# Every CSV goes through Calc at once, named after its folder.
 for folder in "${folders[@]}"; do
   for cache in "$folder"/*.wdb; do
     "$tool" "$cache" >/dev/null && mv "$cache.csv" "in/${folder}_$(basename "$cache").csv"
@@ -50,8 +46,7 @@ for formats in "" "$every_column_text"; do
       check cmp "$cache" "$out/$cache"
     done
   done
-  # A CSV that is not one of ours names no layout, and nothing is written.
-  check [ "$(cd "$out" && "$tool" other.csv | tail -n 2)" = $'Header does not match any known WDB file.\nThere was an error loading the CSV.' ]
+    check [ "$(cd "$out" && "$tool" other.csv | tail -n 2)" = $'Header does not match any known WDB file.\nThere was an error loading the CSV.' ]
   check [ "$(ls "$out" | wc -l)" = $((${#folders[@]} + 1)) ]
 done
 grep -q '^[0-9]*,[0-9]* bytes,"' in/kept_itemcache.wdb.csv && grep -q ' bytes,"' in/kept_creaturecache.wdb.csv &&
@@ -63,7 +58,7 @@ cd standard/built-in && sed -i '3s/^\([^,]*,[^,]*,\).*/\1"Pink, Lamp",77/' itemn
   "$tool" itemnamecache.wdb.csv >/dev/null && "$tool" itemnamecache.wdb >/dev/null
 check cmp itemnamecache.wdb.csv <(sed '3s/^\([^,]*,[^,]*,\).*\r$/\1"Pink, Lamp",77,\r/' ../../in/built-in_itemnamecache.wdb.csv)
 
-# The client's own caches, where the shared folder is there, through Calc (first import choice).
+# The client's own caches, where the shared folder is there.
 if [ -d "$real" ]; then
   cd "$work" && mkdir -p real/in
   mapfile -t caches < <(find "$real" -name '*.wdb' | sort)
