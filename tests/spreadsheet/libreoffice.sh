@@ -24,7 +24,6 @@ for folder in "${folders[@]}"; do
     "$tool" "$cache" >/dev/null && mv "$cache.csv" "in/${folder}_$(basename "$cache").csv"
   done
 done
-printf 'Name,Price\nLamp,5\n' >in/other.csv
 passed=0 failed=0
 check() { if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)) && echo "FAILED: $*"; fi; }
 
@@ -46,8 +45,7 @@ for formats in "" "$every_column_text"; do
       check cmp "$cache" "$out/$cache"
     done
   done
-    check [ "$(cd "$out" && "$tool" other.csv | tail -n 2)" = $'Header does not match any known WDB file.\nThere was an error loading the CSV.' ]
-  check [ "$(ls "$out" | wc -l)" = $((${#folders[@]} + 1)) ]
+    check [ "$(ls "$out" | wc -l)" = ${#folders[@]} ]
 done
 grep -q '^[0-9]*,[0-9]* bytes,"' in/kept_itemcache.wdb.csv && grep -q ' bytes,"' in/kept_creaturecache.wdb.csv &&
   grep -q '^TSQW,60000,.*,layout 12340,' in/kept_questcache.wdb.csv
