@@ -3,23 +3,10 @@
 
 #include <algorithm>
 
+#include "app/name_tail.h"
 #include "io/system.h"
 
 namespace cachesift {
-namespace {
-
-bool isLayoutFile(std::string_view name) {
-  constexpr std::string_view kTail = ".layout";
-  if (name.size() <= kTail.size()) {
-    return false;
-  }
-  name.remove_prefix(name.size() - kTail.size());
-  return std::equal(name.begin(), name.end(), kTail.begin(), [](char a, char b) {
-    return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
-  });
-}
-
-}  // namespace
 
 UserLayouts readUserLayouts(std::string_view programPath) {
   UserLayouts user;
@@ -29,8 +16,9 @@ UserLayouts readUserLayouts(std::string_view programPath) {
   }
   const char slash = programPath[separator];
   const std::string folder = std::string(programPath.substr(0, separator + 1)) + "layouts";
-  std::vector<std::string> names = os::filesIn(folder);
-  std::erase_if(names, [](const std::string& name) { return !isLayoutFile(name); });
+  std::vector<std::string> names = os::filesIn(folder).value_or(std::vector<std::string>{});
+  std::erase_if(names,
+                [](const std::string& name) { return !endsWithIgnoringCase(name, ".layout"); });
   std::sort(names.begin(), names.end());
   for (const std::string& name : names) {
     const std::string shown = "layouts" + std::string(1, slash) + name;

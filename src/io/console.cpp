@@ -9,6 +9,9 @@
 namespace cachesift {
 
 void StdoutConsole::print(std::string_view text) {
+  if (os::writeToConsole(text)) {
+    return;
+  }
   std::fwrite(text.data(), 1, text.size(), stdout);
   std::fflush(stdout);
 }

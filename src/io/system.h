@@ -5,7 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "io/console.h"
@@ -61,9 +63,21 @@ void removeFile(const std::string& path);
 // found.
 std::string programPath();
 
-// The names of the files directly in `folder` (no folders among them); none
-// where the folder does not exist or cannot be read.
-std::vector<std::string> filesIn(const std::string& folder);
+// Whether `path` names a folder (a link to one included).
+bool isFolder(const std::string& path);
+
+// The names of the files directly in `folder` (no folders among them), in
+// the order the system gives; nothing where the folder cannot be read.
+std::optional<std::vector<std::string>> filesIn(const std::string& folder);
+
+// The path of the file `name` in `folder`, with the system's separator.
+std::string pathIn(const std::string& folder, const std::string& name);
+
+// Shows `text` in the console window where standard output is one, such
+// that every character of a name shows as it is (on Windows, whose console
+// would read UTF-8 bytes in its own code page); false elsewhere, where the
+// bytes go out as they are.
+bool writeToConsole(std::string_view text);
 
 // The console window as this process finds it.
 ConsoleWindow consoleWindow();

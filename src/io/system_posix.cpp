@@ -104,11 +104,16 @@ std::string programPath() {
   return path;
 }
 
-std::vector<std::string> filesIn(const std::string& folder) {
+bool isFolder(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::optional<std::vector<std::string>> filesIn(const std::string& folder) {
   std::vector<std::string> names;
   DIR* const dir = opendir(folder.c_str());
   if (dir == nullptr) {
-    return names;
+    return std::nullopt;
   }
   while (const dirent* entry = readdir(dir)) {
     struct stat info;
@@ -118,6 +123,14 @@ std::vector<std::string> filesIn(const std::string& folder) {
   }
   closedir(dir);
   return names;
+}
+
+std::string pathIn(const std::string& folder, const std::string& name) {
+  return folder.ends_with('/') ? folder + name : folder + '/' + name;
+}
+
+bool writeToConsole(std::string_view) {
+  return false;
 }
 
 ConsoleWindow consoleWindow() {

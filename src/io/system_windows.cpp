@@ -15,12 +15,13 @@
 namespace cachesift {
 namespace {
 
-// Paths are UTF-8 inside the tool; Windows' file functions take them as
-// UTF-16, which reaches every name whatever the system's code page.
-std::wstring widePath(std::string_view path) {
-  const int size = static_cast<int>(path.size());
-  std::wstring wide(MultiByteToWideChar(CP_UTF8, 0, path.data(), size, nullptr, 0), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, path.data(), size, wide.data(), static_cast<int>(wide.size()));
+// Paths and messages are UTF-8 inside the tool; Windows' file and console
+// functions take them as UTF-16, which reaches every name whatever the
+// system's code page.
+std::wstring wideFromUtf8(std::string_view text) {
+  const int size = static_cast<int>(text.size());
+  std::wstring wide(MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), static_cast<int>(wide.size()));
   return wide;
 }
 
@@ -42,7 +43,7 @@ std::string utf8FromWide(std::wstring_view text) {
 namespace os {
 
 std::FILE* openFile(const std::string& path, const char* mode) {
-  return _wfopen(widePath(path).c_str(), widePath(mode).c_str());
+  return _wfopen(wideFromUtf8(path).c_str(), wideFromUtf8(mode).c_str());
 }
 
 // Windows refuses to open a directory as a file.
@@ -80,7 +81,7 @@ void unmapFile(const char* data, std::size_t) {
 void preferHugePages(char*, std::size_t) {}
 
 std::FILE* createExclusive(const std::string& path) {
-  const int fd = _wopen(widePath(path).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
+  const int fd = _wopen(wideFromUtf8(path).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
                         _S_IREAD | _S_IWRITE);
   if (fd < 0) {
     return nullptr;
@@ -102,14 +103,14 @@ bool syncToDisk(std::FILE* file) {
 
 // Written through: the call returns once the new name is on the disk.
 bool renameOver(const std::string& source, const std::string& target) {
-  return MoveFileExW(widePath(source).c_str(), widePath(target).c_str(),
+  return MoveFileExW(wideFromUtf8(source).c_str(), wideFromUtf8(target).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 void syncFolderOf(const std::string&) {}
 
 void removeFile(const std::string& path) {
-  _wremove(widePath(path).c_str());
+  _wremove(wideFromUtf8(path).c_str());
 }
 
 std::string programPath() {
@@ -119,12 +120,21 @@ std::string programPath() {
   return utf8FromWide(path);
 }
 
-std::vector<std::string> filesIn(const std::string& folder) {
+bool isFolder(const std::string& path) {
+  const DWORD attributes = GetFileAttributesW(wideFromUtf8(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::optional<std::vector<std::string>> filesIn(const std::string& folder) {
   std::vector<std::string> names;
   WIN32_FIND_DATAW found;
-  const HANDLE search = FindFirstFileW(widePath(folder + "\\*").c_str(), &found);
+  const HANDLE search = FindFirstFileW(wideFromUtf8(pathIn(folder, "*")).c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) {
-    return names;
+    // The root of an empty drive has not even "." and "..".
+    if (GetLastError() == ERROR_FILE_NOT_FOUND) {
+      return names;
+    }
+    return std::nullopt;
   }
   do {
     if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
@@ -133,6 +143,28 @@ std::vector<std::string> filesIn(const std::string& folder) {
   } while (FindNextFileW(search, &found));
   FindClose(search);
   return names;
+}
+
+// "D:" alone is the current folder of drive D, so nothing goes after it.
+std::string pathIn(const std::string& folder, const std::string& name) {
+  const bool ends =
+      !folder.empty() && std::string_view("\\/:").find(folder.back()) != std::string_view::npos;
+  return ends ? folder + name : folder + '\\' + name;
+}
+
+bool writeToConsole(std::string_view text) {
+  static const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+  static const bool isConsole = [] {
+    DWORD mode = 0;
+    return GetConsoleMode(output, &mode) != 0;
+  }();
+  if (!isConsole) {
+    return false;
+  }
+  const std::wstring wide = wideFromUtf8(text);
+  DWORD written = 0;
+  WriteConsoleW(output, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+  return true;
 }
 
 ConsoleWindow consoleWindow() {

@@ -24,6 +24,7 @@ write_csv=$'There was an error creating the CSV file.\n'
 write_wdb=$'There was an error creating the WDB file.\n'
 # A write past 4 KiB fails part-way, as on a full disk.
 small_disk="trap '' XFSZ; ulimit -f 4;"
+sep=/ && [ "$windows" = 1 ] && sep='\'
 
 printf 'BDNW\7\0\0\0abcd\10\0\0\0\1\0\0\0\31\0\0\0\17\0\0\0Blue Lamp\0\15\0\0\0\0\0\0\0\0\0\0\0' \
   >"$work/CACHE"
@@ -62,9 +63,10 @@ put() {
   done
 }
 
-# check FILES-BEFORE ARGUMENT AFTER-BANNER FILES-CHANGED [SHELL-PREFIX]; "@": the folder's path.
+# check FILES-BEFORE ARGUMENTS AFTER-BANNER FILES-CHANGED [SHELL-PREFIX]; "a|b": two arguments,
+# "@": the folder's path.
 check() {
-  local dir prefix=${5:-} run=$tool argument=$2 out
+  local dir prefix=${5:-} run=$tool argument arguments at out
   dir=$(mktemp -d -p "$work")
   mkdir "$dir/run" "$dir/expected"
   put "$dir/run" "$1" modes
@@ -76,14 +78,15 @@ check() {
     prefix="setpriv --reuid=65534 --regid=65534 --clear-groups" run=$work/tool
     [ -x "$run" ] || install -m 755 "$built" "$run"
   fi
-  if [ "$windows" = 1 ]; then
-    argument=${argument//\//\\} && argument=${argument/#@/Z:${dir//\//\\}\\run}
-  else
-    argument=${argument/#@/$dir/run}
-  fi
-  out=$(in_folder "$dir/run" "$prefix $run" "$argument" further.csv -x; echo "exit $?")
+  at=$dir/run && [ "$windows" = 1 ] && at="Z:${dir//\//\\}\\run"
+  IFS='|' read -ra arguments <<<"$2|"
+  for argument in "${!arguments[@]}"; do
+    [ "$windows" = 1 ] && arguments[$argument]=${arguments[$argument]//\//\\}
+    arguments[$argument]=${arguments[$argument]/#@/"$at"}
+  done
+  out=$(in_folder "$dir/run" "$prefix $run" "${arguments[@]}"; echo "exit $?")
   chmod -R u+rwX "$dir/run"
-  if [ "$out" = "$(console "$3"; echo "exit 0")" ] && diff -r "$dir/run" "$dir/expected" >/dev/null; then
+  if [ "$out" = "$(console "${3//@/"$at"}"; echo "exit 0")" ] && diff -r "$dir/run" "$dir/expected" >/dev/null; then
     passed=$((passed + 1))
   else
     failed=$((failed + 1))
@@ -101,11 +104,22 @@ check "i.wdb=ITEM" i.wdb $'Signature matches itemcache.wdb\n12 records loaded.\n
 check "i.csv=ITEMCSV" i.csv $'Signature matches itemcache.wdb\n14 records loaded.\n' "itemcache.wdb=ITEM"
 check "abs/ITEMS.WDB=CACHE" @/abs/ITEMS.WDB "$name_loaded" "abs/ITEMS.WDB.csv=CSV"
 check 'a/b\names.csv=CSV' 'a/b\names.csv' "$name_csv_loaded" 'a/b\itemnamecache.wdb=CACHE'
-check "Пример/itemnamecache.wdb=CACHE" Пример/itemnamecache.wdb "$name_loaded" \
-  "Пример/itemnamecache.wdb.csv=CSV"
-check "Пример/Пример.csv=CSV" Пример/Пример.csv "$name_csv_loaded" "Пример/itemnamecache.wdb=CACHE"
-check "中文/中文.csv=CSV" 中文/中文.csv "$name_csv_loaded" "中文/itemnamecache.wdb=CACHE"
-check "Café ☕/Ünï.wdb=CACHE" "Café ☕/Ünï.wdb" "$name_loaded" "Café ☕/Ünï.wdb.csv=CSV"
+# Several arguments and folders: each file named, its messages, and a count.
+check "中文/中文.csv=CSV|bad.wdb=|Ωmega 文件夹/b.WDB=CACHE|Ωmega 文件夹/a.wdb=ITEM|Ωmega 文件夹/a.csv=CSV|\
+Ωmega 文件夹/sub/s.wdb=CACHE|Ωmega 文件夹/dir.wdb/|d/x.wdb=CACHE|Café ☕/x.csv=CSV" \
+  "中文/中文.csv|notes.txt|bad.wdb|@/Ωmega 文件夹|d/|Café ☕" "中文${sep}中文.csv:
+${name_csv_loaded}notes.txt:
+This names neither a .wdb file, nor a .csv file, nor a folder; it is left alone.
+bad.wdb:
+${no_layout}${load_wdb}@${sep}Ωmega 文件夹${sep}a.wdb:
+Signature matches itemcache.wdb
+12 records loaded.
+@${sep}Ωmega 文件夹${sep}b.WDB:
+${name_loaded}d${sep}x.wdb:
+${name_loaded}Café ☕: this folder holds no .wdb file.
+4 files converted, 2 failed.
+" "中文/itemnamecache.wdb=CACHE|Ωmega 文件夹/a.wdb.csv=ITEMCSV|Ωmega 文件夹/b.WDB.csv=CSV|d/x.wdb.csv=CSV"
+check "locked/x.wdb=CACHE|locked:000" locked $'locked: this folder cannot be read.\n0 files converted, 1 failed.\n'
 check "short.wdb=BDNW and less" short.wdb \
   $'Signature matches itemnamecache.wdb\nThe file is too short to hold a WDB header.\n'"$load_wdb"
 check "empty.wdb=" empty.wdb "$no_layout$load_wdb"
@@ -113,8 +127,7 @@ check "empty.csv=" empty.csv "$no_layout$load_csv"
 check "open.csv=BDNW,7,abcd,8,1,
 Names,
 \"Blue Lamp,13," open.csv $'Signature matches itemnamecache.wdb\nA quoted cell that starts on line 3 is never closed.\n'"$load_csv"
-check "folder.wdb/" folder.wdb "$load_wdb"
-check "folder.csv/" folder.csv "$open_csv"
+check "f.csv/" f.csv $'f.csv: this folder holds no .wdb file.\n0 files converted, 0 failed.\n'
 check "n.wdb=CACHE|n.wdb.csv/" n.wdb "$name_loaded$write_csv"
 check "n.csv=CSV|itemnamecache.wdb/" n.csv "$name_csv_loaded$write_wdb"
 check "i.wdb=ITEM|i.wdb.csv=old" i.wdb \
@@ -123,7 +136,6 @@ check "i.csv=ITEMCSV|itemcache.wdb=old" i.csv \
   $'Signature matches itemcache.wdb\n14 records loaded.\n'"$write_wdb" "" "$small_disk"
 check "n.wdb=CACHE|n.wdb:000" n.wdb "$load_wdb"
 check "n.csv=CSV|n.csv:000" n.csv "$open_csv"
-check "ro/n.wdb=CACHE|ro:555" ro/n.wdb "$name_loaded$write_csv"
 check "ro/n.csv=CSV|ro:555" ro/n.csv "$name_csv_loaded$write_wdb"
 check "n.wdb=CACHE|n.wdb.csv=old|n.wdb.csv:444" n.wdb "$name_loaded$write_csv"
 check "n.wdb=CACHE|n.wdb.csv.0.tmp=taken" n.wdb "$name_loaded" "n.wdb.csv=CSV"
@@ -161,6 +173,21 @@ if [ "$windows" != 1 ]; then
   fi
 fi
 
+# In a window of its own (a dropped file's): names as they are, one wait for a key at the end.
+if [ "$windows" = 1 ]; then
+  mkdir -p "$work/drop/Ωmega 文件夹" && cp "$work/CACHE" "$work/drop/Ωmega 文件夹/n.wdb" && cp "$work/CSV" "$work/drop/n.csv"
+  shown=$(cd "$work/drop" && for _ in $(seq 60); do sleep 1 && echo; done |
+    LC_ALL=C.UTF-8 timeout 60 script -qec "$tool 'Ωmega 文件夹' n.csv" /dev/null 2>/dev/null |
+    sed 's/\x1b\[[?0-9;]*[a-zA-Z]//g' | tr -d ' \r\n')
+  expected="${banner}Ωmega 文件夹\\n.wdb:$name_loaded n.csv:${name_csv_loaded}2 files converted, 0 failed.
+Press any key to close this window."
+  if [ "$shown" = "$(tr -d ' \n' <<<"$expected")" ]; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1)) && printf 'FAILED: a window of its own\n%s\n' "$shown"
+  fi
+fi
+
 # Layout files beside the program in a non-ANSI folder, for a 53262 creature cache with a word
 # more per record as build 60000.
 exe=${tool##* } home="$work/Ωmega 程序"
@@ -183,7 +210,6 @@ printf 'u32 Extra\n' >>"$work/users/creature.layout"
 first=$(od -An -tu4 -j24 -N4 "$work/users/creaturecache.wdb" | tr -d ' ')
 bytes=$'Signature matches creaturecache.wdb\nNo layout of client build 60000; records are written as bytes.\n12 records loaded.\n'
 bytes+="         By the layout of client build 53262, the first, key $first, has 4 bytes left after its last field."$'\n'
-sep=/ && [ "$windows" = 1 ] && sep='\'
 fault="Layout file layouts${sep}b.layout, line 5: unknown field kind \"u33\"; the file is left out."$'\n'
 user_layouts() {
   rm -f "$home/layouts/"* && for file in $1; do cp "$work/users/$file" "$home/layouts/"; done
