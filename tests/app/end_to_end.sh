@@ -105,20 +105,21 @@ check "i.csv=ITEMCSV" i.csv $'Signature matches itemcache.wdb\n14 records loaded
 check "abs/ITEMS.WDB=CACHE" @/abs/ITEMS.WDB "$name_loaded" "abs/ITEMS.WDB.csv=CSV"
 check 'a/b\names.csv=CSV' 'a/b\names.csv' "$name_csv_loaded" 'a/b\itemnamecache.wdb=CACHE'
 # Several arguments and folders: each file named, its messages, and a count.
-check "中文/中文.csv=CSV|bad.wdb=|Ωmega 文件夹/b.WDB=CACHE|Ωmega 文件夹/a.wdb=ITEM|Ωmega 文件夹/a.csv=CSV|\
-Ωmega 文件夹/sub/s.wdb=CACHE|Ωmega 文件夹/dir.wdb/|d/x.wdb=CACHE|Café ☕/x.csv=CSV" \
-  "中文/中文.csv|notes.txt|bad.wdb|@/Ωmega 文件夹|d/|Café ☕" "中文${sep}中文.csv:
+check "中文/中文.csv=CSV|bad.wdb=|Ωmega 文件夹/B.WDB=CACHE|Ωmega 文件夹/a.wdb=ITEM|Ωmega 文件夹/a.csv=CSV|\
+Ωmega 文件夹/sub/s.wdb=CACHE|Ωmega 文件夹/dir.wdb/|d/x.wdb=CACHE|d/x.wdb.csv/|Café ☕/x.csv=CSV" \
+  "中文/中文.csv|notes.txt|bad.wdb|@/Ωmega 文件夹|d/|Café ☕|no.csv" "中文${sep}中文.csv:
 ${name_csv_loaded}notes.txt:
 This names neither a .wdb file, nor a .csv file, nor a folder; it is left alone.
 bad.wdb:
-${no_layout}${load_wdb}@${sep}Ωmega 文件夹${sep}a.wdb:
+${no_layout}${load_wdb}@${sep}Ωmega 文件夹${sep}B.WDB:
+${name_loaded}@${sep}Ωmega 文件夹${sep}a.wdb:
 Signature matches itemcache.wdb
 12 records loaded.
-@${sep}Ωmega 文件夹${sep}b.WDB:
-${name_loaded}d${sep}x.wdb:
-${name_loaded}Café ☕: this folder holds no .wdb file.
-4 files converted, 2 failed.
-" "中文/itemnamecache.wdb=CACHE|Ωmega 文件夹/a.wdb.csv=ITEMCSV|Ωmega 文件夹/b.WDB.csv=CSV|d/x.wdb.csv=CSV"
+d${sep}x.wdb:
+${name_loaded}${write_csv}Café ☕: this folder holds no .wdb file.
+no.csv:
+${open_csv}3 files converted, 4 failed.
+" "中文/itemnamecache.wdb=CACHE|Ωmega 文件夹/a.wdb.csv=ITEMCSV|Ωmega 文件夹/B.WDB.csv=CSV"
 check "locked/x.wdb=CACHE|locked:000" locked $'locked: this folder cannot be read.\n0 files converted, 1 failed.\n'
 check "short.wdb=BDNW and less" short.wdb \
   $'Signature matches itemnamecache.wdb\nThe file is too short to hold a WDB header.\n'"$load_wdb"
@@ -127,7 +128,7 @@ check "empty.csv=" empty.csv "$no_layout$load_csv"
 check "open.csv=BDNW,7,abcd,8,1,
 Names,
 \"Blue Lamp,13," open.csv $'Signature matches itemnamecache.wdb\nA quoted cell that starts on line 3 is never closed.\n'"$load_csv"
-check "f.csv/" f.csv $'f.csv: this folder holds no .wdb file.\n0 files converted, 0 failed.\n'
+check "f.csv/x.wdb=CACHE" f.csv "f.csv${sep}x.wdb:"$'\n'"${name_loaded}1 file converted, 0 failed."$'\n' "f.csv/x.wdb.csv=CSV"
 check "n.wdb=CACHE|n.wdb.csv/" n.wdb "$name_loaded$write_csv"
 check "n.csv=CSV|itemnamecache.wdb/" n.csv "$name_csv_loaded$write_wdb"
 check "i.wdb=ITEM|i.wdb.csv=old" i.wdb \
