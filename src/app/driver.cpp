@@ -50,9 +50,10 @@ bool csvToCache(CacheDocument& document, const std::string& path) {
 Outcome convert(const std::string& path, Console& console) {
   CacheDocument document(console);
   Outcome outcome = Outcome::kNoDirection;
-  if (path.size() >= 4 && endsWithIgnoringCase(path, "wdb")) {
+  const bool named = path.size() >= 4;
+  if (named && endsWithIgnoringCase(path, "wdb")) {
     outcome = cacheToCsv(document, path) ? Outcome::kConverted : Outcome::kFailed;
-  } else if (path.size() >= 4 && endsWithIgnoringCase(path, "csv")) {
+  } else if (named && endsWithIgnoringCase(path, "csv")) {
     outcome = csvToCache(document, path) ? Outcome::kConverted : Outcome::kFailed;
   }
   document.clear();

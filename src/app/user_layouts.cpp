@@ -14,15 +14,14 @@ UserLayouts readUserLayouts(std::string_view programPath) {
   if (separator == std::string_view::npos) {
     return user;
   }
-  const char slash = programPath[separator];
   const std::string folder = std::string(programPath.substr(0, separator + 1)) + "layouts";
   std::vector<std::string> names = os::filesIn(folder).value_or(std::vector<std::string>{});
   std::erase_if(names,
                 [](const std::string& name) { return !endsWithIgnoringCase(name, ".layout"); });
   std::sort(names.begin(), names.end());
   for (const std::string& name : names) {
-    const std::string shown = "layouts" + std::string(1, slash) + name;
-    std::optional<InputFile> file = InputFile::open(folder + slash + name);
+    const std::string shown = os::pathIn("layouts", name);
+    std::optional<InputFile> file = InputFile::open(os::pathIn(folder, name));
     const std::optional<std::uint64_t> size = file ? file->size() : std::nullopt;
     FileContents contents;
     if (size && *size > kMaxLayoutFileBytes) {

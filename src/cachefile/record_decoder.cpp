@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "app/cache_document.h"
-#include "cachefile/coding.h"
 #include "cachefile/record_engine.h"
 #include "cachefile/record_frame.h"
 #include "cachefile/record_walk.h"
@@ -105,16 +104,6 @@ LayoutFit bestFit(std::span<const FormatDefinition* const> candidates, std::stri
 
 namespace {
 
-// A key as its cell shows it.
-std::string keyText(std::string_view key) {
-  if (key.size() == 4) {
-    return std::to_string(decodeFixed32(reinterpret_cast<const unsigned char*>(key.data())));
-  }
-  StringSink hex;
-  appendHex(hex, key);
-  return hex.bytes();
-}
-
 // A node of a layout as a message names it.
 std::string nodeName(const FormatDefinition& layout, std::uint32_t node) {
   const LayoutNode& n = layout.nodes[node];
@@ -140,7 +129,9 @@ std::string missLine(const FormatDefinition& layout, const RecordFrame& frame,
   if (!miss) {
     return {};
   }
-  std::string line = std::string(start) + "key " + keyText(frame.key) + ", ";
+  StringSink key;
+  appendKey(key, frame.key);
+  std::string line = std::string(start) + "key " + key.bytes() + ", ";
   const std::string field = miss->node == kPastLastField ? "" : nodeName(layout, miss->node);
   const std::string at = " at byte " + std::to_string(miss->offset);
   const std::string value = std::to_string(miss->value);

@@ -65,42 +65,6 @@ bool finite(const Step& step, std::uint64_t value) {
   return step.bytes == 4 ? (~value & 0x7F800000) != 0 : (~value & 0x7FF0000000000000) != 0;
 }
 
-// Writes a text cell's inside from [text, last): every double quote twice,
-// every LF as CR LF, and where CR and 0xE2 are among `stops`, every CR and
-// mark as marked; up to the first of `stops` that is none of those, which is
-// returned (or `last`).
-template <std::size_t N>
-const char* appendQuotedText(ByteSink& sink, const char* text, const char* last,
-                             const std::array<char, N>& stops) {
-  for (;; ++text) {
-    const char* const stop = findAnyOf(text, last, stops);
-    sink.append(std::string_view(text, static_cast<std::size_t>(stop - text)));
-    text = stop;
-    if (stop == last) {
-      return stop;
-    }
-    switch (*stop) {
-      case '"':
-        sink.append(std::string_view("\"\""));
-        break;
-      case '\n':
-        sink.append(std::string_view("\r\n"));
-        break;
-      case '\r':
-        sink.append(kCrMark);
-        break;
-      case '\xE2':
-        if (isMark(stop, last)) {
-          sink.append(kEscapeMark);
-        }
-        sink.append(*stop);
-        break;
-      default:
-        return stop;
-    }
-  }
-}
-
 // Walks a record's fields: checks them, and for kFormat writes their cells.
 template <bool kFormat>
 class Reader {

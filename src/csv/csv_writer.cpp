@@ -6,6 +6,7 @@
 #include "cachefile/record_engine.h"
 #include "cachefile/record_frame.h"
 #include "csv/number_text.h"
+#include "csv/text_marks.h"
 #include "io/file_io.h"
 
 namespace cachesift {
@@ -22,12 +23,7 @@ void appendTag(ByteSink& sink, std::string_view tag) {
     return;
   }
   sink.append('"');
-  for (const char c : tag) {
-    if (c == '"') {
-      sink.append('"');
-    }
-    c == '\n' ? sink.append(kLineEnd) : sink.append(c);
-  }
+  appendQuotedText<2>(sink, tag.data(), tag.data() + tag.size(), {'"', '\n'});
   sink.append('"');
 }
 
@@ -100,12 +96,8 @@ bool CacheDocument::formatCsv(ByteSink& sink) const {
   for (std::uint32_t r = 0; r < recordCount; ++r) {
     RecordFrame frame;
     frames.next(frame);  // decodeRecords() found it whole
-    if (frame.key.size() == 4) {
-      appendUnsigned(sink, decodeFixed32(reinterpret_cast<const unsigned char*>(frame.key.data())));
-    } else {
-      appendHex(sink, frame.key);
-      sink.append(',');
-    }
+    appendKey(sink, frame.key);
+    sink.append(',');
     const bool asBytes = nextAsBytes < recordsAsBytes.size() && recordsAsBytes[nextAsBytes] == r;
     nextAsBytes += asBytes ? 1 : 0;
     const char* end = frame.end;

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "cachefile/coding.h"
 #include "csv/text_to_float.h"
 
 namespace cachesift {
@@ -119,6 +120,14 @@ void appendHex(ByteSink& sink, std::string_view bytes) {
     sink.commit(out);
     bytes.remove_prefix(chunk);
   }
+}
+
+void appendKey(ByteSink& sink, std::string_view key) {
+  if (key.size() != 4) {
+    return appendHex(sink, key);
+  }
+  char* const out = sink.reserve(kMaxNumberCell);
+  sink.commit(writeDecimal(out, decodeFixed32(reinterpret_cast<const unsigned char*>(key.data()))));
 }
 
 namespace {

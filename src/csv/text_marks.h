@@ -1,14 +1,16 @@
 #pragma once
 
-// How the texts of a build's layouts show a carriage return in their cells:
-// as ␍ (U+240D), which a spreadsheet keeps and a reader sees, where a raw CR
-// would come back from a spreadsheet as a line break of its own. A ␍ or ␛
-// (U+241B) that a text holds itself is written with a ␛ before it, so that
-// every text comes back as it was.
+// The inside of a text cell, written and read. The texts of a build's layouts
+// show a carriage return as ␍ (U+240D), which a spreadsheet keeps and a
+// reader sees, where a raw CR would come back from a spreadsheet as a line
+// break of its own. A ␍ or ␛ (U+241B) that a text holds itself is written
+// with a ␛ before it, so that every text comes back as it was.
 
+#include <array>
 #include <string_view>
 
 #include "io/byte_scan.h"
+#include "io/byte_sink.h"
 
 namespace cachesift {
 
@@ -60,6 +62,42 @@ void unmark(std::string_view text, Out& out) {
       at += 3;
     } else {
       out.append(kEscapeMark);
+    }
+  }
+}
+
+// Writes a text cell's inside from [text, last): every double quote twice,
+// every LF as CR LF, and where CR and 0xE2 are among `stops`, every CR and
+// mark as marked; up to the first of `stops` that is none of those, which is
+// returned (or `last`).
+template <std::size_t N>
+const char* appendQuotedText(ByteSink& sink, const char* text, const char* last,
+                             const std::array<char, N>& stops) {
+  for (;; ++text) {
+    const char* const stop = findAnyOf(text, last, stops);
+    sink.append(std::string_view(text, static_cast<std::size_t>(stop - text)));
+    text = stop;
+    if (stop == last) {
+      return stop;
+    }
+    switch (*stop) {
+      case '"':
+        sink.append(std::string_view("\"\""));
+        break;
+      case '\n':
+        sink.append(std::string_view("\r\n"));
+        break;
+      case '\r':
+        sink.append(kCrMark);
+        break;
+      case '\xE2':
+        if (isMark(stop, last)) {
+          sink.append(kEscapeMark);
+        }
+        sink.append(*stop);
+        break;
+      default:
+        return stop;
     }
   }
 }

@@ -95,8 +95,6 @@ void removeFile(const std::string& path) {
   std::remove(path.c_str());
 }
 
-// A terminal is never a window opened for the tool alone: the tool does not
-// wait for a key here.
 std::string programPath() {
   std::string path(4096, '\0');
   const ssize_t size = readlink("/proc/self/exe", path.data(), path.size());
@@ -117,7 +115,7 @@ std::optional<std::vector<std::string>> filesIn(const std::string& folder) {
   }
   while (const dirent* entry = readdir(dir)) {
     struct stat info;
-    if (stat((folder + "/" + entry->d_name).c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+    if (stat(pathIn(folder, entry->d_name).c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
       names.emplace_back(entry->d_name);
     }
   }
@@ -133,6 +131,8 @@ bool writeToConsole(std::string_view) {
   return false;
 }
 
+// A terminal is never a window opened for the tool alone: the tool does not
+// wait for a key here.
 ConsoleWindow consoleWindow() {
   return {};
 }
