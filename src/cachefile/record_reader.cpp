@@ -115,6 +115,16 @@ class Reader {
     return fail(node, at);
   }
 
+  // Where fields of fixed sizes from node `first`, which start at `at`, have
+  // just `bytes` left: the one that runs past the end, with its own start.
+  bool cutOff(std::uint32_t first, const unsigned char* at, std::size_t bytes) {
+    std::uint32_t i = first;
+    for (; steps_[i].bytes <= bytes; bytes -= steps_[i++].bytes) {
+      at += steps_[i].bytes;
+    }
+    return failAs(FitMiss::What::kPastEnd, i, at);
+  }
+
   // The bits of a partly read byte that no field took must be zero: written
   // back they are.
   bool align() {
@@ -176,10 +186,7 @@ class Reader {
       return fail(first, at_);
     }
     if (left() < run.runBytes) {
-      std::uint32_t i = first;
-      for (std::size_t bytes = steps_[i].bytes; bytes <= left(); bytes += steps_[++i].bytes) {
-      }
-      return failAs(FitMiss::What::kPastEnd, i, at_);
+      return cutOff(first, at_, left());
     }
     shown_ |= run.runCells != 0;
     if (!kFormat && run.plain) {
@@ -307,12 +314,9 @@ class Reader {
       return failAs(FitMiss::What::kPastMost, at, at_, times);
     }
     if (left() < times * size) {
-      // The field of the first element that the record cuts off.
+      // In the first element that the record cuts off.
       const std::size_t rest = left() % size;
-      std::uint32_t i = at + 1;
-      for (std::size_t bytes = steps_[i].bytes; bytes <= rest; bytes += steps_[++i].bytes) {
-      }
-      return failAs(FitMiss::What::kPastEnd, i, at_ + left() - rest);
+      return cutOff(at + 1, at_ + left() - rest, rest);
     }
     const unsigned char* const first = at_;
     at_ += times * size;

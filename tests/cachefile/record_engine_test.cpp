@@ -64,6 +64,7 @@ TEST(RecordEngine, RecordsThatWouldNotComeBackAreKeptAsBytes) {
       // a group's element cut off where the record ends; a field cut off
       {kFields.substr(0, 53), "ends within field \"Bit #\", which starts at byte 53 of its 53."},
       {kFields.substr(0, 54), "ends within field \"Nibble\", which starts at byte 54 of its 54."},
+      {kFields.substr(0, 10), "ends within field \"Big\", which starts at byte 6 of its 10."},
       {kFields + "x", "has 1 bytes left after its last field."}};  // bytes after the fields
   for (const auto& [fields, where] : cases) {
     const std::string cache = kHeader + word(7) + word(fields.size()) + fields + kEnd;
