@@ -45,8 +45,7 @@ in_folder() {
   (cd "$folder" && eval "$command" '"$@"' </dev/null)
 }
 
-# Puts "name=content|..." into folder $1 (CACHE and the like: that file; "name/": a folder;
-# "name:mode" with $3 set: a mode).
+# Puts "name=content|..." into $1 (CACHE etc.: that file; "name/": a folder; "name:mode").
 put() {
   local IFS='|' entry name
   for entry in $2; do
@@ -63,8 +62,7 @@ put() {
   done
 }
 
-# check FILES-BEFORE ARGUMENTS AFTER-BANNER FILES-CHANGED [SHELL-PREFIX]; "a|b": two arguments,
-# "@": the folder's path.
+# check FILES-BEFORE ARGS ("a|b", "@": the folder) AFTER-BANNER FILES-CHANGED [SHELL-PREFIX]
 check() {
   local dir prefix=${5:-} run=$tool argument arguments at out
   dir=$(mktemp -d -p "$work")
@@ -189,8 +187,7 @@ Press any key to close this window."
   fi
 fi
 
-# Layout files beside the program in a non-ANSI folder, for a 53262 creature cache with a word
-# more per record as build 60000.
+# Layout files beside the program, for a 53262 creature cache with a word more as build 60000.
 exe=${tool##* } home="$work/Ωmega 程序"
 mkdir -p "$home/layouts" "$work/users" && cp "$exe" "$home/"
 own="${tool%"$exe"}$(printf '%q' "$home/$(basename "$exe")")"
