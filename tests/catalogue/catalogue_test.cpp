@@ -52,6 +52,7 @@ TEST(LayoutFiles, AFileThatCannotBeReadOrContradictsItselfIsRefused) {
       {k + "u8 $n\nrepeat $n max 1\nend\n", "line 7: a counted repeat needs a column, to show its elements"},
       {k + "bits 2 $n\nrepeat $n max 4\nu32 A #\nend\n", "line 6: max 4 is more than $n can count"},
       {k + "u8 $n\nrepeat $n\nend\n", "line 6: \"repeat $count\" takes \"max M\", the most elements that have columns, and \"list\" for a cell per field"},
+      {k + "u8 $n\nrepeat $n max 2 lists\nu8 A #\nend\n", "line 6: \"repeat $count\" takes \"max M\", the most elements that have columns, and \"list\" for a cell per field"},
       {k + "repeat 2 list\nu8 A\nend\n", "line 5: \"repeat\" takes a number of times or \"$count max M\""},
       {k + "u8 $n\nrepeat $n max 2 list\ntext A\nend\n", "line 7: a list holds numbers with a column each, and nothing else"},
       {k + "u8 $n\nrepeat $n max 2 list\nu8 $m\nend\n", "line 7: a list holds numbers with a column each, and nothing else"},
