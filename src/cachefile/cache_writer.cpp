@@ -9,6 +9,7 @@
 #include "app/cache_document.h"
 #include "cachefile/coding.h"
 #include "cachefile/record_engine.h"
+#include "catalogue/cache_name.h"
 #include "csv/number_text.h"
 #include "csv/text_to_integer.h"
 #include "io/byte_scan.h"
@@ -171,6 +172,14 @@ bool CacheDocument::formatCache(ByteSink& sink) const {
 }
 
 bool CacheDocument::writeCache(const std::string& path) const {
+  // The layout reader refuses such a name already; this keeps a name that
+  // comes some other way from writing outside the CSV's folder.
+  if (!isPlainCacheName(definition->fileName)) {
+    console.print(
+        "The layout's cache file name is not a plain file name ending in .wdb; nothing is "
+        "written.\n");
+    return false;
+  }
   return writeFileAtomically(cacheOutputPath(path, definition->fileName),
                              [this](ByteSink& sink) { return formatCache(sink); });
 }

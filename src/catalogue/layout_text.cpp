@@ -2,6 +2,7 @@
 // into layouts whose nodes, ids and columns are checked as they are read.
 #include "catalogue/layout_text.h"
 
+#include "catalogue/cache_name.h"
 #include "catalogue/layout_words.h"
 
 #include <algorithm>
@@ -144,8 +145,13 @@ class Parser {
     if (!rest.empty()) {
       bias = rest[0] == '+' ? number(rest.substr(1)) : std::nullopt;
     }
-    if (!fileName.ends_with(".wdb") || signature.size() != 4 || !bias || *bias > 0xFFFF ||
-        (*bias != 0 && firstBuild_ == 0)) {
+    // The name decides where a cache made from a CSV is written.
+    if (!isPlainCacheName(fileName)) {
+      return fail(
+          "\"cache\" takes a plain file name ending in .wdb, without a folder, a drive, a "
+          "control character or a name that Windows reserves");
+    }
+    if (signature.size() != 4 || !bias || *bias > 0xFFFF || (*bias != 0 && firstBuild_ == 0)) {
       return fail("\"cache\" takes a file name, a signature of four characters and a build's +N");
     }
     for (const FormatDefinition& earlier : layouts_) {

@@ -230,5 +230,22 @@ user_layouts "creature.layout" $'Signature matches creaturecache.wdb\nLayout of 
 user_layouts "creature.layout b.layout" "$fault"$'Signature matches creaturecache.wdb\nLayout of client build 60000.\n12 records loaded.\n' "$back"
 user_layouts "b.layout" "$fault$bytes" "${back/Layout of client build 60000./No layout of client build 60000; records are written as bytes.}"
 
+# A layout file whose cache name is a path is left out: nothing is written beside the run's folder.
+rm -f "$home/layouts/"* && mkdir -p "$work/evil/d" && cd "$work/evil/d" &&
+  { head -c4 "$samples/build-27404/pagetextcache.wdb" && printf '\x60\xea\0\0' &&
+    tail -c+9 "$samples/build-27404/pagetextcache.wdb"; } >p.wdb && cd - >/dev/null
+sed -e 's/^builds 27404 to 53262/builds 60000/' -e 's|^cache pagetextcache.wdb|cache ../evil.wdb|' \
+  "$layouts/pagetext-27404.layout" >"$home/layouts/evil.layout"
+fault="Layout file layouts${sep}evil.layout, line 13: \"cache\" takes a plain file name ending in .wdb, \
+without a folder, a drive, a control character or a name that Windows reserves; the file is left out."
+fit=$'\nSignature matches pagetextcache.wdb\nLayout of client builds 27404 to 53262, the one that fits these records best.\n'
+out=$(in_folder "$work/evil/d" "$own" p.wdb; in_folder "$work/evil/d" "$own" p.wdb.csv; echo "exit $?")
+if [ "$out" = "$(console "$fault${fit}12 records loaded."$'\n'; console "$fault${fit}14 records loaded."$'\n'; echo "exit 0")" ] &&
+  [ "$(ls "$work/evil")" = d ] && cmp -s "$work/evil/d/p.wdb" "$work/evil/d/pagetextcache.wdb"; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1)) && printf 'FAILED: a layout whose cache name is a path\n%s\n' "$out"
+fi
+
 echo "$passed passed, $failed failed"
 [ "$failed" = 0 ]

@@ -2,6 +2,7 @@
 #include <sys/mman.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "cachefile/cache_writer.h"
 #include "io/file_io.h"
@@ -165,6 +166,27 @@ TEST(CacheWriter, CellsByFieldType) {
   EXPECT_EQ(csvToCache("BDNW,7,abcd,8,1,\nn,\n25,15,Lamp,12345678").file,
             header("BDNW", 7, "abcd", 8, 1) + word(25) + word(15) + "Lamp" + '\0' + word(12345678) +
                 kEndMarker);
+}
+
+// A layout's name that is a path never reaches the file system, however the
+// layout came to be: nothing is written, here or beside the CSV's folder.
+TEST(CacheWriter, WritesOnlyUnderAPlainFileNameIntoTheCsvsFolder) {
+  const auto folder = std::filesystem::path(::testing::TempDir()) / "plain-name";
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder / "csv");
+  for (const char* name : {"../evil.wdb", "CON.wdb"}) {
+    FormatDefinition layout = layouts().front();
+    layout.fileName = name;
+    Conversion c;
+    ASSERT_TRUE(c.document.loadCsvBytes("BDNW,7,abcd,8,1,\nn,\n"));
+    c.document.definition = &layout;
+    EXPECT_FALSE(c.document.writeCache((folder / "csv" / "x.csv").string()));
+    EXPECT_EQ(c.console.text(),
+              kNameMatch +
+                  "2 records loaded.\nThe layout's cache file name is not a plain file "
+                  "name ending in .wdb; nothing is written.\n");
+  }
+  EXPECT_EQ(std::distance(std::filesystem::recursive_directory_iterator(folder), {}), 1);
 }
 
 // Build 12340's item names: a 24-byte header, records framed by entry size.

@@ -2,8 +2,10 @@
 // is found with its line.
 #include <gtest/gtest.h>
 
+#include "catalogue/cache_name.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/layout_text.h"
+#include "support/test_support.h"
 
 #include <array>
 
@@ -24,6 +26,8 @@ TEST(LayoutFiles, AFileThatCannotBeReadOrContradictsItselfIsRefused) {
       {"builds 9000 to 9600\n", "line 1: a range of builds may not cross 9506, where the header grew"},
       {"builds 9506 to 9600\ncache a.wdb ABCD\nu32 Key\nu32 Size\n", ""},
       {"builds 5 x\n", "line 1: \"builds\" takes a build, \"B to C\" or \"other\""},
+      {"builds 1\ncache ../a.wdb ABCD\n", "line 2: \"cache\" takes a plain file name ending in .wdb, without a folder, a drive, a control character or a name that Windows reserves"},
+      {"builds 1\ncache A.WDB ABCD\nu32 Key\nu32 Size\n", ""},
       {"builds 1\ncache a.wdb ABC\n", "line 2: \"cache\" takes a file name, a signature of four characters and a build's +N"},
       {"builds other\ncache a.wdb ABCD +4\n", "line 2: \"cache\" takes a file name, a signature of four characters and a build's +N"},
       {k + "cache b.wdb ABCD\n", "line 5: a second layout of ABCD"},
@@ -78,6 +82,28 @@ TEST(LayoutFiles, AFileThatCannotBeReadOrContradictsItselfIsRefused) {
     const LayoutFile file = readLayoutFile(text);
     EXPECT_EQ(file.error, error) << text;
     EXPECT_EQ(file.layouts.empty(), !error.empty()) << text;
+  }
+}
+
+// A layout's cache name decides where a cache made from a CSV goes: only a
+// plain file name, under POSIX's rules and Windows', is taken.
+TEST(LayoutFiles, ACacheNameIsAPlainFileNameEndingInWdb) {
+  for (const std::string_view name :
+       {"creaturecache.wdb", "X.WDB", "a.b.WdB", ".hidden.wdb", "Ωmega 文件.wdb", "COM10.wdb",
+        "conx.wdb", "nul_.wdb", "LPT.wdb", "com\xC2\xB9x.wdb"}) {
+    EXPECT_TRUE(isPlainCacheName(name)) << name;
+  }
+  for (const std::string_view name :
+       {"",           ".wdb",     "x.csv",           "x.wdb.",       "x.wdb ",      "x.wdbx",
+        ".",          "..",       "...wdb",          ". .wdb",       "../evil.wdb", "..\\evil.wdb",
+        "/tmp/x.wdb", "d/x.wdb",  "C:x.wdb",         "x:stream.wdb", "a\tb.wdb",    "a\nb.wdb",
+        "a\x7F.wdb",  "a*.wdb",   "a?.wdb",          "a<b.wdb",      "a>b.wdb",     "a|b.wdb",
+        "a\"b.wdb",   "CON.wdb",  "nul.wdb",         "Aux.x.wdb",    "prn .wdb",    "COM1.wdb",
+        "com0.wdb",   "LPT9.wdb", "lpt\xC2\xB3.wdb", "conin$.wdb",   "CONOUT$.wdb"}) {
+    EXPECT_FALSE(isPlainCacheName(name)) << name;
+  }
+  for (const FormatDefinition& layout : layouts()) {
+    EXPECT_TRUE(isPlainCacheName(layout.fileName)) << layout.fileName;
   }
 }
 

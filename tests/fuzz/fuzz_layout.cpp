@@ -1,5 +1,7 @@
 // The fuzzer's bytes as a user's layout file, then, after a line "===", as a
-// cache and a CSV read by its layouts: no crash, hang or unbounded read.
+// cache and a CSV read by its layouts: no crash, hang or unbounded read, and
+// no layout taken whose cache name is more than a plain file name.
+#include "catalogue/cache_name.h"
 #include "fuzz/round_trip.h"
 
 using namespace cachesift;
@@ -15,6 +17,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // One line for a file left out, or one per second layout of a build.
   if (!faults.empty() && !faults.starts_with("Layout file layouts/fuzz.layout")) {
     std::abort();
+  }
+  // A layout taken names a plain file name, never a path to write to.
+  for (const FormatDefinition& layout : layouts.definitions()) {
+    if (!isPlainCacheName(layout.fileName)) {
+      std::abort();
+    }
   }
   CapturingConsole ignored;
   fuzzing::throughCsv(rest, ignored, layouts);
