@@ -10,7 +10,7 @@
 #      packages;
 #   6. the fuzz target: seed corpus replay, then FUZZ_SECONDS (120) of fuzzing;
 #   7. real caches that the game client wrote, from ../shared/realcaches and
-#      ../shared/realcaches-next (or the folders in REAL_CACHES), where they exist.
+#      ../shared/realcaches-todo (or the folders in REAL_CACHES), where they exist.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash .ci/setup
@@ -84,7 +84,7 @@ tests/fuzz/run_fuzz.sh "${FUZZ_SECONDS:-120}"
 
 step "Real client caches"
 folders=()
-for folder in ${REAL_CACHES:-../shared/realcaches ../shared/realcaches-next}; do
+for folder in ${REAL_CACHES:-../shared/realcaches ../shared/realcaches-todo}; do
   if [ -d "$folder" ]; then folders+=("$folder"); else echo "NOT RUN: no folder of real client caches at $folder"; fi
 done
 if [ ${#folders[@]} -gt 0 ]; then

@@ -13,6 +13,7 @@ void CacheDocument::clear() {
   recordsAsBytes.clear();
   body = {};
   input = {};
+  withAddedColumns_ = {};
 }
 
 bool CacheDocument::acceptRead(ReadStatus status) {

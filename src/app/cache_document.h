@@ -107,6 +107,9 @@ struct CacheDocument {
   };
   LayoutChoice chooseLayout(std::string_view fileBytes) const;
 
+  // The rows of a CSV of an earlier layout, with the columns it lacks added;
+  // its rows then refer into it.
+  std::string withAddedColumns_;
   // The layout that reads records as bytes, where the build has none of its
   // own and its file may need it.
   const FormatDefinition* asBytes_ = nullptr;

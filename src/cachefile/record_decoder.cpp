@@ -22,7 +22,7 @@ std::optional<RecordWalk> walkFramedRecords(const FormatDefinition& layout, std:
   RecordEngine engine(layout);
   RecordWalk walk;
   RecordFrame frame;
-  while (walk.count < kMaxRecords && frames.next(frame)) {
+  while (frames.next(frame)) {
     std::uint32_t lostTexts = 0;
     if (engine.check(frame.fields, frame.end, lostTexts) != nullptr) {
       walk.lostTexts += lostTexts;
@@ -48,7 +48,7 @@ std::optional<std::uint32_t> framedRecordCount(std::string_view body,
   if (!frames.atEndMarker()) {
     return std::nullopt;
   }
-  return std::min(count, kMaxRecords);
+  return count;
 }
 
 LayoutFit bestFit(std::span<const FormatDefinition* const> candidates, std::string_view body,
@@ -176,8 +176,8 @@ std::optional<RecordFrame> frameOf(const FormatDefinition& layout, std::string_v
 
 // Counts the records that formatCsv() then reads, and which of them it
 // writes as bytes. A build's own layouts were walked when the layout was
-// chosen. The built-in layouts' walk ends at the record limit, where the
-// frames end, or at a record that the body cuts off.
+// chosen, every record of them. The built-in layouts' walk ends at their
+// record limit, where the frames end, or at a record that the body cuts off.
 void CacheDocument::decodeRecords() {
   std::size_t offset = 0;
   std::uint32_t count = 0;

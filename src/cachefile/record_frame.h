@@ -12,7 +12,8 @@
 
 namespace cachesift {
 
-// Reading stops after this many records.
+// The built-in layouts read this many records at most, as the tool always
+// has; a build's own layouts read every record that frames.
 inline constexpr std::uint32_t kMaxRecords = 65535;
 
 // One record of a body.

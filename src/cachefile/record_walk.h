@@ -16,7 +16,7 @@ namespace cachesift {
 
 // What one layout makes of a body's records.
 struct RecordWalk {
-  std::uint32_t count = 0;  // the records framed, up to the record limit
+  std::uint32_t count = 0;  // the records framed
   // Which of them, by number, the layout does not read: their fields do not
   // take exactly the entry size, or would not come back as they are.
   std::vector<std::uint32_t> asBytes;
@@ -27,13 +27,13 @@ struct RecordWalk {
 };
 
 // Walks the records by `layout`'s framing from the body's start, checking each
-// with the record engine. The walk ends where the frames end or at the record
-// limit. Gives nothing once more than `mostMisses`
-// records do not fit, as a layout that cannot be chosen any more.
+// with the record engine. The walk ends where the frames end. Gives nothing
+// once more than `mostMisses` records do not fit, as a layout that cannot be
+// chosen any more.
 std::optional<RecordWalk> walkFramedRecords(const FormatDefinition& layout, std::string_view body,
                                             std::uint32_t mostMisses = UINT32_MAX);
 
-// How many records (up to the record limit) the body holds when framed as
+// How many records the body holds when framed as
 // `layout` frames them (its key width and size bias), running to an end
 // marker (a zero key and entry size) that ends the body; nothing when they do
 // not frame so.

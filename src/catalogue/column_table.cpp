@@ -24,25 +24,26 @@ std::string numberedName(std::string_view name, const std::vector<std::uint32_t>
 }
 
 void expand(FormatDefinition& layout, const std::vector<std::string>& names, std::uint32_t first,
-            std::uint32_t last, std::vector<std::uint32_t>& numbers) {
+            std::uint32_t last, std::vector<std::uint32_t>& numbers, bool counted) {
   for (std::uint32_t i = first; i < last;) {
     const LayoutNode& node = layout.nodes[i];
     if (node.kind == FieldKind::kIf) {
-      expand(layout, names, i + 1, node.end, numbers);
+      expand(layout, names, i + 1, node.end, numbers, counted);
       i = node.end;
     } else if (node.kind == FieldKind::kRepeat && node.list) {
-      expand(layout, names, i + 1, node.end, numbers);  // a column per field, not per element
+      // a column per field, not per element
+      expand(layout, names, i + 1, node.end, numbers, counted);
       i = node.end;
     } else if (node.kind == FieldKind::kRepeat) {
       for (std::uint32_t n = 1; n <= (node.most != 0 ? node.most : node.size); ++n) {
         numbers.push_back(n);
-        expand(layout, names, i + 1, node.end, numbers);
+        expand(layout, names, i + 1, node.end, numbers, counted || node.most != 0);
         numbers.pop_back();
       }
       i = node.end;
     } else {
       if (node.column >= 0) {
-        layout.columns.push_back({numberedName(names[i], numbers), node.kind});
+        layout.columns.push_back({numberedName(names[i], numbers), node.kind, counted});
       }
       ++i;
     }
@@ -54,7 +55,7 @@ void expand(FormatDefinition& layout, const std::vector<std::string>& names, std
 void addColumns(FormatDefinition& layout, const std::vector<std::string>& names) {
   std::vector<std::uint32_t> numbers;
   expand(layout, names, FormatDefinition::kFirstFieldNode,
-         static_cast<std::uint32_t>(layout.nodes.size()), numbers);
+         static_cast<std::uint32_t>(layout.nodes.size()), numbers, false);
 }
 
 }  // namespace cachesift

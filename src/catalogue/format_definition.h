@@ -64,6 +64,9 @@ struct LayoutNode {
 struct Column {
   std::string name;
   FieldKind kind = FieldKind::kU32;
+  // Whether it belongs to an element of a counted group, which a CSV of an
+  // earlier layout with a smaller most of that group lacks.
+  bool counted = false;
 };
 
 // One known cache layout: its signature, the client's file name for it, its

@@ -365,20 +365,27 @@ class Parser {
     LayoutNode& node = addNode(FieldKind::kRepeat, {}, false);
     const std::string_view count = nextWord(rest);
     if (count.starts_with('$')) {
+      // A list costs no column, so it needs no most of its own: without "max"
+      // it takes as many elements as its count can say.
+      std::string_view word = nextWord(rest);
+      const bool bounded = word == "max";
       const std::optional<std::uint64_t> most =
-          nextWord(rest) == "max" ? number(nextWord(rest)) : std::nullopt;
-      node.list = rest == "list";
-      if (!most || *most < 1 || !(rest.empty() || node.list)) {
+          bounded ? number(nextWord(rest)) : std::numeric_limits<std::uint64_t>::max();
+      word = bounded ? nextWord(rest) : word;
+      node.list = word == "list";
+      if (!most || *most < 1 || !rest.empty() || !(node.list || (bounded && word.empty()))) {
         return fail(
             "\"repeat $count\" takes \"max M\", the most elements that have columns, and "
             "\"list\" for a cell per field");
       }
-      node.most = static_cast<std::uint32_t>(std::min<std::uint64_t>(*most, kMaxColumns));
       const Id* id = takeMeasure(count);
-      if (id != nullptr && id->most < *most) {
+      if (id != nullptr && id->most < *most && bounded) {
         return fail("max " + std::to_string(*most) + " is more than " + std::string(count) +
                     " can count");
       }
+      const std::uint64_t countable = id != nullptr ? std::min(id->most, *most) : 1;
+      node.most = static_cast<std::uint32_t>(
+          std::min<std::uint64_t>(countable, node.list ? UINT32_MAX : kMaxColumns));
     } else {
       const std::optional<std::uint64_t> times = number(count);
       if (!times || *times < 1 || *times > kMaxColumns || !rest.empty()) {

@@ -8,6 +8,7 @@
 
 #include "app/cache_document.h"
 #include "catalogue/catalogue.h"
+#include "csv/earlier_columns.h"
 #include "csv/text_to_integer.h"
 #include "io/byte_scan.h"
 #include "io/console.h"
@@ -130,6 +131,21 @@ bool CacheDocument::loadCsvBytes(std::string_view fileBytes) {
     rows.push_back(std::move(first));
     printUnclosed();
     return false;
+  }
+  // A CSV written when a counted group had fewer elements with columns lacks
+  // the later ones: empty cells go there, so that every cell stands under its
+  // own name and the CSV comes back as it did.
+  const bool earlier = read.size() > 1 && !definition->asBytes;
+  if (const auto missing = earlier ? earlierColumns(read[1], *definition) : std::nullopt) {
+    withAddedColumns_ = withColumnsAdded(read, *missing, read[1].cellCount());
+    const bool byteOrderMark = std::string_view(withAddedColumns_).starts_with(kByteOrderMark);
+    read = splitCsvRows(withAddedColumns_).rows;
+    if (byteOrderMark) {
+      read.front().dropCell0Prefix(kByteOrderMark.size());
+    }
+    console.print(
+        "The CSV has the columns of an earlier version of this layout, with fewer "
+        "elements in its groups; its cells are read under their names.\n");
   }
   // A record row of another cell count has lost or gained cells on the way
   // (a text that the CSV form cannot carry, a lost comma); the cache writer
