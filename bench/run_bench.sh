@@ -8,8 +8,8 @@
 # time, the floor's, their ratio and the tool's peak memory. Then bench/in_memory
 # times the conversion steps alone on the same files, without any I/O. The same for the real
 # creature and quest caches of build 53262 (REALCACHES, default ../shared/realcaches), their
-# records repeated to 40,000 or more. Last of all, a made 53262 creature cache as another
-# build's, whose layout is chosen by fit.
+# records repeated to 40,000 or more, and the creature cache to a million. Last of all, a made
+# 53262 creature cache as another build's, whose layout is chosen by fit.
 #   bench/run_bench.sh [build dir, default build/release]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -47,15 +47,16 @@ direction() {
     floor+=("$(timed "$build/bench/io_floor" "$input" "$target" "$bytes")")
   done
   awk -v n="$name" -v t="$(median "${tool[@]}")" -v f="$(median "${floor[@]}")" -v kib="$peak" \
-      -v in_bytes="$(stat -c %s "$input")" -v runs="$runs" 'BEGIN {
-    printf "%-13s tool %.3f s  floor %.3f s  ratio %.2f  peak memory %.1f MiB (%.2f times the input)  [median of %d]\n",
-      n, t / 1e6, f / 1e6, t / f, kib / 1024, kib * 1024 / in_bytes, runs }'
+      -v in_bytes="$(stat -c %s "$input")" -v out_bytes="$bytes" -v records="$records" -v runs="$runs" 'BEGIN {
+    larger = in_bytes > out_bytes ? in_bytes : out_bytes
+    printf "%-13s tool %.3f s  floor %.3f s  ratio %.2f  peak memory %.1f MiB (%.2f times the input, %.2f the larger file)  %.2f us a record  [median of %d]\n",
+      n, t / 1e6, f / 1e6, t / f, kib / 1024, kib * 1024 / in_bytes, kib * 1024 / larger, t / records, runs }'
 }
 
 # Both directions on the cache $work/$file, made by the caller.
 both_directions() {
   mkdir -p "$work/back"
-  "$build/cachesift" "$work/$file" >/dev/null
+  records=$("$build/cachesift" "$work/$file" | sed -n 's/^\([0-9]*\) records loaded\.$/\1/p')
   cp "$work/$file.csv" "$work/back/"
   "$build/cachesift" "$work/back/$file.csv" >/dev/null  # both targets exist from here on
   direction "$work/$file" "$work/$file.csv" "cache to CSV"
@@ -77,13 +78,13 @@ cache_of_build() {
   both_directions
 }
 
-# A real cache of build 53262, its records repeated to 40,000 or more.
+# A real cache of build 53262, its records repeated to 40,000 or more (or $2).
 real_cache() {
   file=$1
-  work=$top/real-$1
+  work=$top/real-$1-${2:-40000}
   mkdir -p "$work"
   echo "== $file of client build 53262, real records repeated"
-  python3 bench/grow_cache.py "$realcaches/b53262/$file" "$work/$file" 40000
+  python3 bench/grow_cache.py "$realcaches/b53262/$file" "$work/$file" "${2:-40000}"
   both_directions
 }
 
@@ -114,6 +115,9 @@ realcaches=${REALCACHES:-../shared/realcaches}
 if [ -d "$realcaches/b53262" ]; then
   real_cache creaturecache.wdb
   real_cache questcache.wdb
+  # A cache of a million records: the time a record and the memory as for small ones.
+  real_cache creaturecache.wdb 1000000
+  rm -rf "$top"/real-creaturecache.wdb-1000000
 else
   echo "(no $realcaches/b53262: the real caches are left out)"
 fi
