@@ -283,7 +283,7 @@ std::string makeCache(const FormatDefinition& definition, std::uint32_t recordCo
       }
     }
     appendWord(out, id);  // a wider key: the id and random bytes
-    for (std::uint32_t i = 4; i < definition.keyBytes(); ++i) {
+    for (std::uint32_t i = 4; i < definition.framing().keyBytes; ++i) {
       out.push_back(static_cast<char>(maker.below(256)));
     }
     // The built-in layouts: an entry size below 4 would end the list.
@@ -292,7 +292,7 @@ std::string makeCache(const FormatDefinition& definition, std::uint32_t recordCo
                                                    : std::max<std::size_t>(fields.size(), 4)));
     out += fields;
   }
-  out.append(definition.keyBytes() + 4, '\0');
+  out.append(definition.framing().keyBytes + 4, '\0');
   return out;
 }
 

@@ -9,6 +9,7 @@
 #include "app/cache_document.h"
 #include "cachefile/coding.h"
 #include "cachefile/record_engine.h"
+#include "cachefile/record_frame.h"
 #include "catalogue/cache_name.h"
 #include "csv/number_text.h"
 #include "csv/text_to_integer.h"
@@ -35,6 +36,7 @@ class RecordRows {
   explicit RecordRows(const CacheDocument& document)
       : document_(document),
         layout_(*document.definition),
+        framing_(layout_.framing()),
         engine_(layout_),
         counted_(std::any_of(layout_.nodes.begin(), layout_.nodes.end(),
                              [](const LayoutNode& n) { return n.most != 0; })) {}
@@ -45,8 +47,8 @@ class RecordRows {
     // fields, read in one pass over the row.
     if (!layout_.framed()) {
       StreamedCells cells(row);
-      appendWord(sink, cells.integer(0));
-      appendWord(sink, cells.integer(1));
+      appendWord(sink, cells.integer(framing_.keyColumn));
+      appendWord(sink, cells.integer(framing_.sizeColumn));
       return engine_.write(cells, sink, fault) || refuse(row, fault);
     }
     // A build's own layouts: the key, and the entry size, the length of the
@@ -56,14 +58,14 @@ class RecordRows {
     fields_.clear();
     if (engine_.streamed()) {
       StreamedCells cells(row);
-      const CellText key = cells[0], entrySize = cells[1];
+      const CellText key = cells[framing_.keyColumn], entrySize = cells[framing_.sizeColumn];
       if (!entrySize.bytes.ends_with(kAsBytesMark) && !engine_.write(cells, fields_, fault)) {
         return refuse(row, fault);
       }
-      return frame(sink, key, entrySize, cells[2]);
+      return frame(sink, key, entrySize, cells[framing_.sizeColumn + 1]);
     }
     cells_.split(row);
-    if (!cells_[1].bytes.ends_with(kAsBytesMark)) {
+    if (!cells_[framing_.sizeColumn].bytes.ends_with(kAsBytesMark)) {
       const std::size_t columns = layout_.columns.size();
       const std::size_t past =
           counted_ ? cells_.firstFilled(columns, cells_.size()) : cells_.size();
@@ -77,7 +79,8 @@ class RecordRows {
         return refuse(row, fault);
       }
     }
-    return frame(sink, cells_[0], cells_[1], cells_[2]);
+    return frame(sink, cells_[framing_.keyColumn], cells_[framing_.sizeColumn],
+                 cells_[framing_.sizeColumn + 1]);
   }
 
  private:
@@ -85,18 +88,10 @@ class RecordRows {
   // the entry size cell says so, the bytes of `bytes`.
   bool frame(ByteSink& sink, const CellText& key, const CellText& entrySize,
              const CellText& bytes) {
-    if (layout_.keyBytes() == 4) {
-      appendWord(sink, textToInteger(key.bytes));
-    } else {
-      std::string keyBytes = bytesFromHex(key.bytes);
-      keyBytes.resize(layout_.keyBytes());
-      sink.append(keyBytes);
-    }
     if (entrySize.bytes.ends_with(kAsBytesMark)) {
       fields_ = bytesFromHex(bytes.bytes);
     }
-    appendWord(sink, static_cast<std::uint32_t>(fields_.size()) + layout_.sizeBias);
-    sink.append(fields_);
+    appendFrame(sink, framing_, key.bytes, fields_);
     return true;
   }
 
@@ -137,6 +132,7 @@ class RecordRows {
 
   const CacheDocument& document_;
   const FormatDefinition& layout_;
+  const RecordFraming framing_;
   RecordEngine engine_;
   const bool counted_;
   RowCells cells_;
@@ -167,7 +163,7 @@ bool CacheDocument::formatCache(ByteSink& sink) const {
     }
   }
   // A key of zero and an entry size of zero.
-  sink.append(std::string(definition->keyBytes() + 4, '\0'));
+  appendEndMarker(sink, definition->framing());
   return true;
 }
 

@@ -59,8 +59,9 @@ LayoutFit bestFit(std::span<const FormatDefinition* const> candidates, std::stri
   // it is more wanted; its walk gives up once that can no longer be.
   const auto tryCandidate = [&](std::size_t i) {
     const FormatDefinition& layout = *candidates[i];
+    const RecordFraming ours = layout.framing(), theirs = framing.framing();
     const std::optional<std::uint32_t> records =
-        layout.keyBytes() == framing.keyBytes() && layout.sizeBias == framing.sizeBias
+        ours.keyBytes == theirs.keyBytes && ours.sizeBias == theirs.sizeBias
             ? framed
             : framedRecordCount(body, layout);
     const std::uint32_t fewest =
@@ -130,7 +131,7 @@ std::string missLine(const FormatDefinition& layout, const RecordFrame& frame,
     return {};
   }
   StringSink key;
-  appendKey(key, frame.key);
+  appendKeyCell(key, layout.framing(), frame.key);
   std::string line = std::string(start) + "key " + key.bytes() + ", ";
   const std::string field = miss->node == kPastLastField ? "" : nodeName(layout, miss->node);
   const std::string at = " at byte " + std::to_string(miss->offset);

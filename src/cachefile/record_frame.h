@@ -2,13 +2,15 @@
 
 // How a cache body holds its records: each is its key, its entry size and its
 // fields. A build's own layouts frame the fields by the entry size; the
-// built-in ones do not, and their fields run as far as the layout reads.
+// built-in ones do not, and their fields run as far as the layout reads. The
+// one reader of frames, and the one writer.
 
 #include <cstdint>
 #include <string_view>
 
 #include "cachefile/coding.h"
 #include "catalogue/format_definition.h"
+#include "io/byte_sink.h"
 
 namespace cachesift {
 
@@ -29,11 +31,13 @@ struct RecordFrame {
 // is ever read past the body.
 class FrameReader {
  public:
-  FrameReader(const FormatDefinition& layout, std::string_view body)
+  FrameReader(const RecordFraming& framing, std::string_view body)
       : body_(body),
-        keyBytes_(layout.keyBytes()),
-        sizeBias_(layout.sizeBias),
-        framed_(layout.framed()) {}
+        keyBytes_(framing.keyBytes),
+        sizeBias_(framing.sizeBias),
+        framed_(framing.bySize) {}
+  FrameReader(const FormatDefinition& layout, std::string_view body)
+      : FrameReader(layout.framing(), body) {}
 
   // The next record, or false where the records end: at a key of zero, where
   // too few bytes are left for a key and an entry size, at an entry size that
@@ -87,5 +91,16 @@ class FrameReader {
   std::uint32_t sizeBias_;
   bool framed_;
 };
+
+// Appends a record's key, from the text of its cell, and its entry size, from
+// the length of its fields as written; then the fields.
+void appendFrame(ByteSink& sink, const RecordFraming& framing, std::string_view keyCell,
+                 std::string_view fields);
+// Appends the key of a record's row: a u32 in decimal, or hexadecimal text.
+void appendKeyCell(ByteSink& sink, const RecordFraming& framing, std::string_view key);
+// Appends the end of a body's records: a key and an entry size of zero.
+inline void appendEndMarker(ByteSink& sink, const RecordFraming& framing) {
+  sink.append(std::string(framing.keyBytes + 4, '\0'));
+}
 
 }  // namespace cachesift

@@ -26,6 +26,18 @@ void FormatDefinition::addField(FieldKind kind, std::string_view name) {
   columns.push_back({std::string(name), kind});
 }
 
+RecordFraming FormatDefinition::framing() const {
+  const LayoutNode& key = nodes[kKeyNode];
+  const bool hex = key.kind == FieldKind::kHex;
+  return {hex,
+          hex ? key.size : 4,
+          sizeBias,
+          framed(),
+          static_cast<std::uint32_t>(headerSize()),
+          static_cast<std::uint32_t>(key.column),
+          static_cast<std::uint32_t>(nodes[kEntrySizeNode].column)};
+}
+
 bool FormatDefinition::plainFields() const {
   return std::all_of(nodes.begin() + kFirstFieldNode, nodes.end(), [](const LayoutNode& node) {
     switch (node.kind) {

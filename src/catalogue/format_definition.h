@@ -69,6 +69,19 @@ struct Column {
   bool counted = false;
 };
 
+// How a layout's records stand in a cache file and in a CSV row: each record
+// is its key, its entry size and its fields. The frame reader and writer, and
+// the CSV's key and entry size cells, all go by this one value.
+struct RecordFraming {
+  bool hexKey = false;         // the key as hexadecimal text; else a u32 in decimal
+  std::uint32_t keyBytes = 4;  // of the key in the file
+  std::uint32_t sizeBias = 0;  // how many bytes more than follow it an entry size counts
+  bool bySize = false;         // whether the entry size frames the fields (a build's own layouts)
+  std::uint32_t headerBytes = 20;
+  std::uint32_t keyColumn = 0;   // of the key's cell in a record's row
+  std::uint32_t sizeColumn = 1;  // of the entry size's; a record kept as bytes has them next
+};
+
 // One known cache layout: its signature, the client's file name for it, its
 // fields and its columns.
 struct FormatDefinition {
@@ -116,10 +129,7 @@ struct FormatDefinition {
   bool plainFields() const;
 
   bool framed() const { return clientBuild != 0; }
-  // The width of the record key.
-  std::uint32_t keyBytes() const {
-    return nodes[kKeyNode].kind == FieldKind::kHex ? nodes[kKeyNode].size : 4;
-  }
+  RecordFraming framing() const;
   // The client's header grew a sixth word in build 9506.
   bool longHeader() const { return clientBuild >= 9506; }
   std::size_t headerSize() const { return longHeader() ? 24 : 20; }

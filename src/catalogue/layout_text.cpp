@@ -162,7 +162,7 @@ class Parser {
     inCache_ = true;
     restSeen_ = false;
     fieldLines_ = 0;
-    column_ = 2;  // after the key and the entry size
+    column_ = 0;
     scope_ = 0;
     nextScope_ = 1;
     ids_.clear();
@@ -179,7 +179,9 @@ class Parser {
     const bool key = fieldLines_++ == 0;
     names_.emplace_back();  // their columns are named here
     if (word == "u32") {
-      return current_.addField(FieldKind::kU32, rest);
+      current_.addField(FieldKind::kU32, rest);
+      column_ = static_cast<std::uint32_t>(current_.columns.size());
+      return;
     }
     std::string_view name = rest;
     const std::optional<std::uint64_t> bytes = number(nextWord(name));
@@ -191,6 +193,7 @@ class Parser {
     }
     current_.addField(FieldKind::kHex, name);
     current_.nodes.back().size = static_cast<std::uint32_t>(*bytes);
+    column_ = static_cast<std::uint32_t>(current_.columns.size());
   }
 
   LayoutNode& addNode(FieldKind kind, std::string_view name, bool column) {

@@ -156,8 +156,9 @@ bool CacheDocument::loadCsvBytes(std::string_view fileBytes) {
   std::size_t unevenRows = 0;
   for (std::size_t r = 2; r < read.size(); ++r) {
     const std::size_t cells = read[r].cellCount();
-    unevenRows += cells != 0 && cells != definition->columns.size() &&
-                  !std::string_view(read[r].cell(1)).ends_with(kAsBytesMark);
+    unevenRows +=
+        cells != 0 && cells != definition->columns.size() &&
+        !std::string_view(read[r].cell(definition->framing().sizeColumn)).ends_with(kAsBytesMark);
   }
   const std::size_t count = read.size();
   // Moved whole: a second table of a large file's rows would cost as much

@@ -90,13 +90,14 @@ bool CacheDocument::formatCsv(ByteSink& sink) const {
 
   // Each record as its layout reads it, or where it does not, as its key, its
   // entry size followed by " bytes" and its bytes quoted.
-  FrameReader frames(*definition, body);
+  const RecordFraming framing = definition->framing();
+  FrameReader frames(framing, body);
   RecordEngine engine(*definition);
   std::size_t nextAsBytes = 0;
   for (std::uint32_t r = 0; r < recordCount; ++r) {
     RecordFrame frame;
     frames.next(frame);  // decodeRecords() found it whole
-    appendKey(sink, frame.key);
+    appendKeyCell(sink, framing, frame.key);
     sink.append(',');
     const bool asBytes = nextAsBytes < recordsAsBytes.size() && recordsAsBytes[nextAsBytes] == r;
     nextAsBytes += asBytes ? 1 : 0;

@@ -122,14 +122,6 @@ void appendHex(ByteSink& sink, std::string_view bytes) {
   }
 }
 
-void appendKey(ByteSink& sink, std::string_view key) {
-  if (key.size() != 4) {
-    return appendHex(sink, key);
-  }
-  char* const out = sink.reserve(kMaxNumberCell);
-  sink.commit(writeDecimal(out, decodeFixed32(reinterpret_cast<const unsigned char*>(key.data()))));
-}
-
 namespace {
 
 int hexDigit(char c) {

@@ -86,9 +86,6 @@ char* writeExactDouble(char* out, std::uint64_t bits);
 
 // Two hexadecimal digits a byte, in file order.
 void appendHex(ByteSink& sink, std::string_view bytes);
-// A record's key as its cell shows it: four bytes as their unsigned number,
-// a longer key in hexadecimal.
-void appendKey(ByteSink& sink, std::string_view key);
 // The bytes that hexadecimal text stands for, two digits a byte, up to the
 // first pair that is not two digits.
 std::string bytesFromHex(std::string_view text);

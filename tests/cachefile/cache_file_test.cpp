@@ -263,6 +263,17 @@ TEST(FramedRecords, EntrySizesAreComputedAndHexadecimalCellsRead) {
   }
 }
 
+// A key of four bytes that its layout calls hexadecimal is written so.
+TEST(FramedRecords, AFourByteHexadecimalKey) {
+  const FormatCatalogue layouts =
+      madeCatalogue("builds 30000\ncache a.wdb ABCD\nhex 4 Key\nu32 Size\nu8 X\n");
+  const std::string cache = header("ABCD", 30000, "enUS", 0, 0) + word(0) + bytes({1, 2, 3, 0xAB}) +
+                            word(1) + '\7' + kEndMarker;
+  const Converted csv = cacheToCsv(cache, &layouts);
+  EXPECT_EQ(csv.file, "ABCD,30000,enUS,0,0,0,\r\nKey,Size,X,\r\n010203AB,1,7,\r\n");
+  EXPECT_EQ(csvToCache(csv.file, &layouts).file, cache);
+}
+
 TEST(FramedRecords, TheBuildPicksTheLayouts) {
   const std::string builtIn = "Signature matches itemnamecache.wdb\n";
   // The file, the console up to the count. Build 5875 has a 20-byte header;
