@@ -59,7 +59,6 @@ int main(int argc, char** argv) {
   const std::string cache = readFile(argv[1]);
   const std::string csv = readFile(argv[2]);
   const int runs = argc > 3 ? std::atoi(argv[3]) : 15;
-  cachesift::buildCatalogue();
   QuietConsole console;
   double decode = 1e9, toCsv = 1e9, split = 1e9, toCache = 1e9;
   std::size_t csvBytes = 0, cacheBytes = 0;

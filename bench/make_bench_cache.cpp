@@ -19,7 +19,6 @@ int main(int argc, char** argv) {
       static_cast<std::uint32_t>(argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 70000);
   const auto build = static_cast<std::uint32_t>(argc > 3 ? std::strtoul(argv[3], nullptr, 10) : 0);
   const std::string fileName = argc > 4 ? argv[4] : "itemcache.wdb";
-  cachesift::buildCatalogue();
   const auto& layouts = cachesift::formatCatalogue().definitions();
   const auto items = std::find_if(layouts.begin(), layouts.end(), [&](const auto& layout) {
     return layout.fileName == fileName && layout.clientBuild == build;

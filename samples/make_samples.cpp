@@ -12,7 +12,6 @@
 int main(int argc, char** argv) {
   const std::string directory = argc > 1 ? argv[1] : ".";
   const bool spreadsheet = argc > 2 && std::string(argv[2]) == "spreadsheet";
-  cachesift::buildCatalogue();
   std::uint32_t seed = 1;
   for (const cachesift::FormatDefinition& definition : cachesift::formatCatalogue().definitions()) {
     const std::string bytes = spreadsheet

@@ -115,7 +115,10 @@ int runDriver(int argc, const char* const* argv, Console& console) {
   // Read once for every file of the run. Faults of the built-in layouts there
   // are none: the tests see to that.
   const UserLayouts user = readUserLayouts(os::programPath());
-  console.print(user.problems + buildCatalogue(user.files));
+  console.print(user.problems);
+  for (const LayoutFault& fault : buildCatalogue(user.files)) {
+    console.print(fault.message());
+  }
   if (argc == 2 && !os::isFolder(argv[1])) {
     convert(argv[1], console);
     return 0;

@@ -39,17 +39,14 @@ bool overlap(const FormatDefinition& a, const FormatDefinition& b) {
          b.clientBuild <= a.lastBuild;
 }
 
-// Adds the layouts of `files` to `layouts`; gives what is wrong with them.
-std::string readFiles(std::span<const LayoutFileText> files, bool user,
-                      std::vector<FormatDefinition>& layouts) {
-  const std::string_view start = user ? "Layout file " : "";
-  const std::string_view end = user ? "; it is left out.\n" : "\n";
-  std::string problems;
+// Adds the layouts of `files` to `layouts`, and what is wrong with them to
+// `faults`.
+void readFiles(std::span<const LayoutFileText> files, bool user,
+               std::vector<FormatDefinition>& layouts, std::vector<LayoutFault>& faults) {
   for (const LayoutFileText& file : files) {
     LayoutFile read = readLayoutFile(file.text);
     if (!read.error.empty()) {
-      problems += std::string(start) + std::string(file.name) + ", " + read.error +
-                  (user ? "; the file is left out.\n" : "\n");
+      faults.push_back({std::string(file.name), read.line, read.error, user});
     }
     for (FormatDefinition& layout : read.layouts) {
       layout.user = user;
@@ -58,27 +55,38 @@ std::string readFiles(std::span<const LayoutFileText> files, bool user,
       if (earlier == layouts.end()) {
         layouts.push_back(std::move(layout));
       } else {  // the first keeps its builds
-        problems += std::string(start) + std::string(file.name) + ": a second layout of " +
-                    layout.fileName + " for build " +
-                    std::to_string(std::max(layout.clientBuild, earlier->clientBuild)) +
-                    std::string(end);
+        faults.push_back({std::string(file.name), 0,
+                          "a second layout of " + layout.fileName + " for build " +
+                              std::to_string(std::max(layout.clientBuild, earlier->clientBuild)),
+                          user});
       }
     }
   }
-  return problems;
 }
 
 }  // namespace
 
 const FormatCatalogue& formatCatalogue() {
+  buildCatalogue();
   return mutableCatalogue();
 }
 
-std::string fillCatalogue(FormatCatalogue& catalogue, std::span<const LayoutFileText> files,
-                          std::span<const LayoutFileText> userFiles) {
+std::string LayoutFault::message() const {
+  if (!user) {
+    return file + (line != 0 ? ", line " + std::to_string(line) + ": " : ": ") + what + "\n";
+  }
+  return "Layout file " + file +
+         (line != 0 ? ", line " + std::to_string(line) + ": " + what + "; the file is left out.\n"
+                    : ": " + what + "; it is left out.\n");
+}
+
+std::vector<LayoutFault> fillCatalogue(FormatCatalogue& catalogue,
+                                       std::span<const LayoutFileText> files,
+                                       std::span<const LayoutFileText> userFiles) {
   std::vector<FormatDefinition> layouts;
-  std::string problems = readFiles(files, false, layouts);
-  problems += readFiles(userFiles, true, layouts);
+  std::vector<LayoutFault> faults;
+  readFiles(files, false, layouts, faults);
+  readFiles(userFiles, true, layouts, faults);
   std::stable_sort(layouts.begin(), layouts.end(),
                    [](const FormatDefinition& a, const FormatDefinition& b) {
                      return a.clientBuild < b.clientBuild;
@@ -92,12 +100,13 @@ std::string fillCatalogue(FormatCatalogue& catalogue, std::span<const LayoutFile
   for (const auto& [fileName, signature] : kCachesOfNoLayout) {
     catalogue.append(bytesLayout(fileName, signature));
   }
-  return problems;
+  return faults;
 }
 
-std::string buildCatalogue(std::span<const LayoutFileText> userFiles) {
-  FormatCatalogue& catalogue = mutableCatalogue();
-  return catalogue.definitions().empty() ? fillCatalogue(catalogue, layoutFiles(), userFiles) : "";
+const std::vector<LayoutFault>& buildCatalogue(std::span<const LayoutFileText> userFiles) {
+  static const std::vector<LayoutFault> faults =
+      fillCatalogue(mutableCatalogue(), layoutFiles(), userFiles);
+  return faults;
 }
 
 }  // namespace cachesift

@@ -53,9 +53,9 @@ class Parser {
       }
     }
     if (!error_.empty()) {
-      return {{}, error_};
+      return {{}, error_, errorLine_};
     }
-    return {std::move(layouts_), {}};
+    return {std::move(layouts_), {}, 0};
   }
 
  private:
@@ -77,7 +77,8 @@ class Parser {
 
   void fail(const std::string& what) {
     if (error_.empty()) {
-      error_ = "line " + std::to_string(lineNumber_) + ": " + what;
+      error_ = what;
+      errorLine_ = lineNumber_;
     }
   }
 
@@ -480,6 +481,7 @@ class Parser {
 
   std::size_t lineNumber_ = 0;
   std::string error_;
+  std::size_t errorLine_ = 0;
   bool buildsSeen_ = false;
   std::uint32_t firstBuild_ = 0;
   std::uint32_t lastBuild_ = 0;

@@ -11,10 +11,11 @@
 namespace cachesift {
 
 // The layouts of one layout file (src/catalogue/layouts/*.layout), or what is
-// wrong with it: `error` names the line and the fault, and no layout is given.
+// wrong with it: the fault, `error`, on line `line`, and no layout is given.
 struct LayoutFile {
   std::vector<FormatDefinition> layouts;
   std::string error;
+  std::size_t line = 0;
 };
 
 // Reads a layout file: a "builds" line, then per cache file a "cache" line

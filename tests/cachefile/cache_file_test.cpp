@@ -63,7 +63,6 @@ TEST(CacheLoader, TakesABodyOfUpTo4GiBMinusOne) {
                         MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
   ASSERT_NE(memory, MAP_FAILED);
   std::memcpy(memory, header("BDNW", 7, "abcd", 8, 1).data(), 20);
-  buildCatalogue();
   for (const std::size_t size : {most, most + 1}) {
     Conversion conversion;
     EXPECT_EQ(conversion.document.loadCacheBytes({static_cast<char*>(memory), size}), size == most);
@@ -338,7 +337,7 @@ FormatCatalogue threeLayouts() {
                     d = "builds other\n" + f + "text N\nu32 S\n";
   const LayoutFileText files[] = {{"a", a}, {"b", b}, {"c", c}, {"d", d}};
   FormatCatalogue catalogue;
-  EXPECT_EQ(fillCatalogue(catalogue, files), "");
+  EXPECT_EQ(fillCatalogue(catalogue, files), std::vector<LayoutFault>{});
   return catalogue;
 }
 
@@ -352,7 +351,7 @@ TEST(FramedRecords, AUsersLayoutChosenByFitIsNamedAsTheUsers) {
   const LayoutFileText files[] = {{"b", builtIn}, {"d", other}},
                        users[] = {{"layouts/u.layout", user}};
   FormatCatalogue catalogue;
-  ASSERT_EQ(fillCatalogue(catalogue, files, users), "");
+  ASSERT_EQ(fillCatalogue(catalogue, files, users), std::vector<LayoutFault>{});
   for (const auto& [record, mark] : {std::pair{word(5) + word(1) + "a", "layout 30000 user,"},
                                      std::pair{word(5) + word(2) + "ab", "layout 30000,"}}) {
     const std::string cache = header("BDNW", 35000, "enUS", 0, 1) + word(0) + record + kEndMarker;

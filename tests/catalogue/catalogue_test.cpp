@@ -14,7 +14,7 @@ namespace {
 
 TEST(LayoutFiles, EveryBuiltInFileReadsWithoutAFault) {
   FormatCatalogue catalogue;
-  EXPECT_EQ(fillCatalogue(catalogue, layoutFiles()), "");
+  EXPECT_EQ(fillCatalogue(catalogue, layoutFiles()), std::vector<LayoutFault>{});
 }
 
 TEST(LayoutFiles, AFileThatCannotBeReadOrContradictsItselfIsRefused) {
@@ -80,7 +80,9 @@ TEST(LayoutFiles, AFileThatCannotBeReadOrContradictsItselfIsRefused) {
   // clang-format on
   for (const auto& [text, error] : cases) {
     const LayoutFile file = readLayoutFile(text);
-    EXPECT_EQ(file.error, error) << text;
+    EXPECT_EQ(file.error.empty() ? "" : "line " + std::to_string(file.line) + ": " + file.error,
+              error)
+        << text;
     EXPECT_EQ(file.layouts.empty(), !error.empty()) << text;
   }
 }
@@ -119,7 +121,9 @@ TEST(LayoutFiles, AUsersLayoutsComeFirstForTheirBuilds) {
                                  {"layouts/u.layout", u},
                                  {"layouts/v.layout", v}};
   FormatCatalogue catalogue;
-  EXPECT_EQ(fillCatalogue(catalogue, builtIn, user),
+  const std::vector<LayoutFault> faults = fillCatalogue(catalogue, builtIn, user);
+  ASSERT_EQ(faults.size(), 2u);
+  EXPECT_EQ(faults[0].message() + faults[1].message(),
             "Layout file layouts/bad.layout, line 2: \"cache\" takes a file name, a signature of "
             "four characters and a build's +N; the file is left out.\n"
             "Layout file layouts/v.layout: a second layout of a.wdb for build 25000; it is left "
@@ -138,7 +142,9 @@ TEST(LayoutFiles, TwoLayoutsOfOneCacheAndBuildAreRefused) {
       {"one.layout", "builds 5 to 9\ncache a.wdb ABCD\nu32 Key\nu32 Size\n"},
       {"two.layout", "builds 9\ncache a.wdb ABCD\nu32 Key\nu32 Size\n"}};
   FormatCatalogue catalogue;
-  EXPECT_EQ(fillCatalogue(catalogue, files), "two.layout: a second layout of a.wdb for build 9\n");
+  const std::vector<LayoutFault> two{{"two.layout", 0, "a second layout of a.wdb for build 9"}};
+  EXPECT_EQ(fillCatalogue(catalogue, files), two);
+  EXPECT_EQ(LayoutFault({"one.layout", 3, "a fault"}).message(), "one.layout, line 3: a fault\n");
 }
 
 }  // namespace

@@ -13,10 +13,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const LayoutFileText file{"layouts/fuzz.layout", bytes.substr(0, split)};
   const std::string_view rest = bytes.substr(std::min(split + kSplit.size(), bytes.size()));
   FormatCatalogue layouts;
-  const std::string faults = fillCatalogue(layouts, {}, std::span(&file, 1));
-  // One line for a file left out, or one per second layout of a build.
-  if (!faults.empty() && !faults.starts_with("Layout file layouts/fuzz.layout")) {
-    std::abort();
+  // Faults name the file, as a user's.
+  for (const LayoutFault& fault : fillCatalogue(layouts, {}, std::span(&file, 1))) {
+    if (fault.file != file.name || !fault.user ||
+        !fault.message().starts_with("Layout file layouts/fuzz.layout")) {
+      std::abort();
+    }
   }
   // A layout taken names a plain file name, never a path to write to.
   for (const FormatDefinition& layout : layouts.definitions()) {

@@ -62,7 +62,6 @@ struct Guarded {
 template <typename Step>
 Converted convert(std::string_view bytes, const FormatCatalogue* layouts, Step step) {
   const Guarded input(bytes);
-  buildCatalogue();
   CapturingConsole console;
   CacheDocument document(console, layouts != nullptr ? *layouts : formatCatalogue());
   StringSink sink;
@@ -87,12 +86,11 @@ Converted csvToCache(std::string_view bytes, const FormatCatalogue* layouts) {
 FormatCatalogue madeCatalogue(std::string_view layoutText) {
   FormatCatalogue catalogue;
   const LayoutFileText file{"made.layout", layoutText};
-  EXPECT_EQ(fillCatalogue(catalogue, std::span(&file, 1)), "");
+  EXPECT_EQ(fillCatalogue(catalogue, std::span(&file, 1)), std::vector<LayoutFault>{});
   return catalogue;
 }
 
 const std::vector<FormatDefinition>& layouts() {
-  buildCatalogue();
   return formatCatalogue().definitions();
 }
 
