@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "catalogue/format_definition.h"
+#include "catalogue/prepared_layout.h"
 #include "csv/text_row.h"
 #include "io/byte_sink.h"
 
@@ -91,37 +92,13 @@ class RecordEngine {
   bool write(StreamedCells& cells, std::string& out, RowFault& fault);
   bool write(StreamedCells& cells, ByteSink& out, RowFault& fault);
   // Whether the layout is one such.
-  bool streamed() const { return streamed_; }
-
-  // A node as the engine runs it, worked out once per layout. Numbers that
-  // follow each other are a run: checked, formatted and written together.
-  struct Step {
-    enum class Cell : std::uint8_t { kNone, kU32, kI32, kU64, kI64, kF32, kExactF32, kF64 };
-    std::uint8_t bytes = 0;  // of a number
-    std::uint8_t bits = 0;   // of its value, which a signed one extends to 64
-    bool isSigned = false;
-    bool real = false;  // a float that must be finite to come back
-    Cell cell = Cell::kNone;
-    // At a run's first number: the node after the run, its bytes, its cells,
-    // and whether checking it needs no more than its length. At a list: the
-    // bytes of one element.
-    std::uint32_t runEnd = 0;
-    std::uint32_t runBytes = 0;
-    std::uint32_t runCells = 0;
-    bool plain = true;
-    // Whether the run is only words shown as integers, each in the column
-    // after the last: those are read and written in a tighter loop.
-    bool words = false;
-  };
+  bool streamed() const { return prepared_.streamed; }
 
  private:
-  // The layout's nodes with its fixed repeats of plain fields unrolled, so
-  // that their numbers make long runs.
-  std::vector<std::uint32_t> origin_;  // each node's in the layout, made with program_
-  FormatDefinition program_;
+  // The layout as prepared once for running; the engine keeps only the values
+  // of a record's counts, lengths and tested fields.
+  const PreparedLayout& prepared_;
   std::vector<std::uint64_t> slots_;
-  std::vector<Step> steps_;  // one per node
-  bool streamed_ = true;
 };
 
 }  // namespace cachesift

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "cachefile/coding.h"
-#include "cachefile/field_kinds.h"
 #include "cachefile/record_engine.h"
+#include "catalogue/field_kinds.h"
 #include "csv/number_text.h"
 #include "csv/text_marks.h"
 #include "io/byte_scan.h"
@@ -14,8 +14,7 @@
 namespace cachesift {
 namespace {
 
-using namespace engine;
-using Step = RecordEngine::Step;
+using Kind = FieldKind;
 
 // A value as `step` reads it from its little-endian bytes.
 std::uint64_t loadNumber(const unsigned char* at, const Step& step) {
@@ -482,23 +481,24 @@ class Reader {
 }  // namespace
 
 const char* RecordEngine::check(const char* at, const char* end, std::uint32_t& lostTexts) {
-  Reader<false> reader(program_, steps_, slots_, at, end, nullptr);
+  Reader<false> reader(prepared_.program, prepared_.steps, slots_, at, end, nullptr);
   const char* const fieldsEnd = reader.read();
   lostTexts = reader.lostTexts;
   return fieldsEnd;
 }
 
 const char* RecordEngine::format(const char* at, const char* end, ByteSink& sink) {
-  return Reader<true>(program_, steps_, slots_, at, end, &sink).read();
+  return Reader<true>(prepared_.program, prepared_.steps, slots_, at, end, &sink).read();
 }
 
 std::optional<FitMiss> RecordEngine::miss(const char* at, const char* end) {
   FitMiss miss;
-  if (Reader<false>(program_, steps_, slots_, at, end, nullptr, &miss).read() != nullptr) {
+  if (Reader<false>(prepared_.program, prepared_.steps, slots_, at, end, nullptr, &miss).read() !=
+      nullptr) {
     return std::nullopt;
   }
   // The layout's node for the program's; past the last, the record's end.
-  miss.node = miss.node < origin_.size() ? origin_[miss.node] : kPastLastField;
+  miss.node = miss.node < prepared_.origin.size() ? prepared_.origin[miss.node] : kPastLastField;
   return miss;
 }
 

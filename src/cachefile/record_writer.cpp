@@ -6,8 +6,8 @@
 #include <type_traits>
 
 #include "cachefile/coding.h"
-#include "cachefile/field_kinds.h"
 #include "cachefile/record_engine.h"
+#include "catalogue/field_kinds.h"
 #include "csv/number_text.h"
 #include "csv/text_marks.h"
 #include "csv/text_to_float.h"
@@ -16,8 +16,7 @@
 namespace cachesift {
 namespace {
 
-using namespace engine;
-using Step = RecordEngine::Step;
+using Kind = FieldKind;
 
 void storeNumber(char* out, std::uint64_t value, const Step& step) {
   if (step.bytes == 4) {
@@ -432,16 +431,16 @@ bool writeFields(const FormatDefinition& program, const std::vector<Step>& steps
 
 bool RecordEngine::write(const RowCells& cells, std::string& out, RowFault& fault) {
   StringOut bytes(out);
-  return writeFields(program_, steps_, cells, bytes, slots_, fault);
+  return writeFields(prepared_.program, prepared_.steps, cells, bytes, slots_, fault);
 }
 
 bool RecordEngine::write(StreamedCells& cells, std::string& out, RowFault& fault) {
   StringOut bytes(out);
-  return writeFields(program_, steps_, cells, bytes, slots_, fault);
+  return writeFields(prepared_.program, prepared_.steps, cells, bytes, slots_, fault);
 }
 
 bool RecordEngine::write(StreamedCells& cells, ByteSink& out, RowFault& fault) {
-  return writeFields(program_, steps_, cells, out, slots_, fault);
+  return writeFields(prepared_.program, prepared_.steps, cells, out, slots_, fault);
 }
 
 }  // namespace cachesift

@@ -2,6 +2,8 @@
 
 #include "catalogue/format_definition.h"
 
+#include "catalogue/prepared_layout.h"
+
 #include <algorithm>
 #include <string>
 
@@ -36,6 +38,13 @@ RecordFraming FormatDefinition::framing() const {
           static_cast<std::uint32_t>(headerSize()),
           static_cast<std::uint32_t>(key.column),
           static_cast<std::uint32_t>(nodes[kEntrySizeNode].column)};
+}
+
+const PreparedLayout& FormatDefinition::prepared() const {
+  if (prepared_ == nullptr) {
+    prepared_ = std::make_shared<const PreparedLayout>(prepareLayout(*this));
+  }
+  return *prepared_;
 }
 
 bool FormatDefinition::plainFields() const {

@@ -7,12 +7,15 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 namespace cachesift {
+
+struct PreparedLayout;
 
 inline constexpr std::size_t kMaxColumns = 2048;
 
@@ -117,6 +120,8 @@ struct FormatDefinition {
   // From a layout file that the user put beside the program: for the builds
   // it names, it is tried before the layouts built in.
   bool user = false;
+  // Shared by copies, as the layout does not change once read.
+  mutable std::shared_ptr<const PreparedLayout> prepared_;
 
   // Sets the file name, signature and build, and the key and entry size.
   void startLayout(std::string_view cacheFileName, std::string_view fourChars,
@@ -133,6 +138,10 @@ struct FormatDefinition {
   // The client's header grew a sixth word in build 9506.
   bool longHeader() const { return clientBuild >= 9506; }
   std::size_t headerSize() const { return longHeader() ? 24 : 20; }
+  // The layout as the record engine runs it, prepared when first asked for
+  // and kept with the layout.
+  const PreparedLayout& prepared() const;
+
   // The console line that says which builds this layout is of, and whether
   // it was chosen because it fits the records best rather than by the build.
   std::string buildsLine(bool byFit) const;

@@ -3,6 +3,7 @@
 #include "catalogue/layout_text.h"
 
 #include "catalogue/cache_name.h"
+#include "catalogue/field_kinds.h"
 #include "catalogue/layout_words.h"
 
 #include <algorithm>
@@ -14,25 +15,6 @@ namespace cachesift {
 namespace {
 
 constexpr std::uint32_t kLongHeaderFrom = 9506;
-
-struct NumberKind {
-  std::string_view word;
-  FieldKind kind;
-  std::uint64_t most;  // the largest count or length it can hold
-};
-
-constexpr NumberKind kNumberKinds[] = {
-    {"u8", FieldKind::kU8, 0xFF},
-    {"u16", FieldKind::kU16, 0xFFFF},
-    {"u32", FieldKind::kU32, 0xFFFFFFFF},
-    {"u64", FieldKind::kU64, std::numeric_limits<std::uint64_t>::max()},
-    {"i8", FieldKind::kI8, 0x7F},
-    {"i16", FieldKind::kI16, 0x7FFF},
-    {"i32", FieldKind::kI32, 0x7FFFFFFF},
-    {"i64", FieldKind::kI64, std::numeric_limits<std::int64_t>::max()},
-    {"f32", FieldKind::kF32, 0},
-    {"f64", FieldKind::kF64, 0},
-};
 
 // Reads a layout file line by line into layouts; the first fault ends it.
 class Parser {
@@ -275,7 +257,7 @@ class Parser {
   bool inList() const { return !blocks_.empty() && current_.nodes[blocks_.back().node].list; }
 
   void field(std::string_view word, std::string_view rest) {
-    for (const NumberKind& kind : kNumberKinds) {
+    for (const KindFacts& kind : kNumberKinds) {
       if (word == kind.word) {
         addNode(kind.kind, {}, false);
         return idAndName(rest, kind.most);
