@@ -1,21 +1,16 @@
 // CSV to cache: the header and a record per row, each framed by its key and
 // entry size.
-#include "cachefile/cache_writer.h"
-
 #include <algorithm>
 #include <string>
 #include <vector>
 
-#include "app/cache_document.h"
 #include "cachefile/coding.h"
+#include "cachefile/conversion.h"
 #include "cachefile/record_engine.h"
 #include "cachefile/record_frame.h"
-#include "catalogue/cache_name.h"
 #include "csv/number_text.h"
 #include "csv/text_to_integer.h"
 #include "io/byte_scan.h"
-#include "io/console.h"
-#include "io/file_io.h"
 
 namespace cachesift {
 namespace {
@@ -33,9 +28,10 @@ void appendWord(ByteSink& sink, std::uint32_t word) {
 // beyond a group's most would stand.
 class RecordRows {
  public:
-  explicit RecordRows(const CacheDocument& document)
-      : document_(document),
-        layout_(*document.definition),
+  RecordRows(const LoadedCsv& csv, std::string& console)
+      : csv_(csv),
+        console_(console),
+        layout_(*csv.choice.layout),
         framing_(layout_.framing()),
         engine_(layout_),
         counted_(std::any_of(layout_.nodes.begin(), layout_.nodes.end(),
@@ -124,13 +120,14 @@ class RecordRows {
   bool refuse(const TextRow& row, std::string_view start, std::size_t column,
               const std::string& rest) const {
     const std::size_t line =
-        countByte(document_.rows.front().bytes().data(), row.bytes().data(), '\n') + 1;
-    document_.console.print(std::string(start) + std::to_string(line) + ", column " +
-                            std::to_string(column + 1) + rest);
+        countByte(csv_.rows.front().bytes().data(), row.bytes().data(), '\n') + 1;
+    console_ +=
+        std::string(start) + std::to_string(line) + ", column " + std::to_string(column + 1) + rest;
     return false;
   }
 
-  const CacheDocument& document_;
+  const LoadedCsv& csv_;
+  std::string& console_;
   const FormatDefinition& layout_;
   const RecordFraming framing_;
   RecordEngine engine_;
@@ -149,35 +146,23 @@ std::string cacheOutputPath(std::string_view csvPath, std::string_view fileName)
   return path;
 }
 
-bool CacheDocument::formatCache(ByteSink& sink) const {
+bool formatCache(const LoadedCsv& csv, const WdbHeader& header, ByteSink& sink,
+                 std::string& console) {
+  const FormatDefinition& layout = *csv.choice.layout;
   const auto headerBytes = header.encode();
-  sink.append(std::string_view(reinterpret_cast<const char*>(headerBytes.data()),
-                               definition->headerSize()));
-  RecordRows records(*this);
-  for (std::size_t r = 2; r < rows.size(); ++r) {
-    if (rows[r].cellCount() == 0) {
+  sink.append(
+      std::string_view(reinterpret_cast<const char*>(headerBytes.data()), layout.headerSize()));
+  RecordRows records(csv, console);
+  for (std::size_t r = 2; r < csv.rows.size(); ++r) {
+    if (csv.rows[r].cellCount() == 0) {
       continue;  // an empty line, as editors leave at the end: no record
     }
-    if (!records.write(rows[r], sink) || !sink.ok()) {
+    if (!records.write(csv.rows[r], sink) || !sink.ok()) {
       return false;
     }
   }
-  // A key of zero and an entry size of zero.
-  appendEndMarker(sink, definition->framing());
+  appendEndMarker(sink, layout.framing());
   return true;
-}
-
-bool CacheDocument::writeCache(const std::string& path) const {
-  // The layout reader refuses such a name already; this keeps a name that
-  // comes some other way from writing outside the CSV's folder.
-  if (!isPlainCacheName(definition->fileName)) {
-    console.print(
-        "The layout's cache file name is not a plain file name ending in .wdb; nothing is "
-        "written.\n");
-    return false;
-  }
-  return writeFileAtomically(cacheOutputPath(path, definition->fileName),
-                             [this](ByteSink& sink) { return formatCache(sink); });
 }
 
 }  // namespace cachesift

@@ -5,14 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "app/cache_document.h"
+#include "cachefile/conversion.h"
 #include "cachefile/record_engine.h"
 #include "cachefile/record_frame.h"
 #include "cachefile/record_walk.h"
 #include "cachefile/wdb_header.h"
 #include "csv/number_text.h"
 #include "io/byte_sink.h"
-#include "io/console.h"
 
 namespace cachesift {
 
@@ -179,20 +178,21 @@ std::optional<RecordFrame> frameOf(const FormatDefinition& layout, std::string_v
 // writes as bytes. A build's own layouts were walked when the layout was
 // chosen, every record of them. The built-in layouts' walk ends at their
 // record limit, where the frames end, or at a record that the body cuts off.
-void CacheDocument::decodeRecords() {
+DecodedRecords decodeRecords(const LoadedCache& cache) {
+  const FormatDefinition& layout = *cache.choice.layout;
+  DecodedRecords records;
   std::size_t offset = 0;
-  std::uint32_t count = 0;
   std::uint32_t lostTexts = 0;
-  if (definition->framed()) {
-    RecordWalk& walk = framedWalk_;
-    count = walk.count;
+  if (layout.framed()) {
+    const RecordWalk& walk = cache.choice.walk;
+    records.count = walk.count;
     offset = walk.end;
     lostTexts = walk.lostTexts;
-    recordsAsBytes = std::move(walk.asBytes);
+    records.asBytes = walk.asBytes;
   } else {
-    FrameReader frames(*definition, body);
-    RecordEngine engine(*definition);
-    for (RecordFrame frame; count < kMaxRecords && frames.next(frame); ++count) {
+    FrameReader frames(layout, cache.body);
+    RecordEngine engine(layout);
+    for (RecordFrame frame; records.count < kMaxRecords && frames.next(frame); ++records.count) {
       std::uint32_t recordLostTexts = 0;
       const char* const end = engine.check(frame.fields, frame.end, recordLostTexts);
       if (end == nullptr) {
@@ -203,41 +203,42 @@ void CacheDocument::decodeRecords() {
     }
     offset = frames.offset();
   }
-  recordCount = count;
   // The header's tag is a text of the CSV too.
-  const std::array<char, 4> tag = fourChars(header.headerTag);
+  const std::array<char, 4> tag = fourChars(cache.header.headerTag);
   const auto tagEnd = std::find(tag.begin(), tag.end(), '\0');
   lostTexts += std::find(tag.begin(), tagEnd, '\x1A') != tagEnd ? 1 : 0;
-  console.print(std::to_string(count) + " records loaded.\n");
+  std::string& console = records.console;
+  console = std::to_string(records.count) + " records loaded.\n";
   // An end marker is zeros; anything else after the last record taken is
   // what the layout could not read, and the CSV will not hold it.
-  if (body.find_first_not_of('\0', offset) != std::string_view::npos) {
-    console.print("WARNING: " + std::to_string(body.size() - offset) +
-                  " bytes after the last record were not converted;\n"
-                  "         a cache written back from the CSV will not hold them.\n");
+  if (cache.body.find_first_not_of('\0', offset) != std::string_view::npos) {
+    console += "WARNING: " + std::to_string(cache.body.size() - offset) +
+               " bytes after the last record were not converted;\n"
+               "         a cache written back from the CSV will not hold them.\n";
   }
-  if (!recordsAsBytes.empty() && !definition->asBytes) {
-    console.print("WARNING: " + std::to_string(recordsAsBytes.size()) +
-                  " records do not fit the layout;\n"
-                  "         they are written as bytes and come back unchanged.\n");
-    if (const auto frame = frameOf(*definition, body, recordsAsBytes.front())) {
-      console.print(missLine(*definition, *frame, "         The first, "));
+  if (!records.asBytes.empty() && !layout.asBytes) {
+    console += "WARNING: " + std::to_string(records.asBytes.size()) +
+               " records do not fit the layout;\n"
+               "         they are written as bytes and come back unchanged.\n";
+    if (const auto frame = frameOf(layout, cache.body, records.asBytes.front())) {
+      console += missLine(layout, *frame, "         The first, ");
     }
   }
   // Where no layout fits, the nearest build's says where the records stop.
-  if (definition->asBytes && !layoutsTried.empty() && recordCount > 0) {
-    const FormatDefinition& nearest = *layoutsTried.front().layout;
-    if (const auto frame = frameOf(nearest, body, 0)) {
-      console.print(missLine(nearest, *frame,
-                             "         By the layout of client build " +
-                                 std::to_string(nearest.clientBuild) + ", the first, "));
+  if (layout.asBytes && !cache.choice.tried.empty() && records.count > 0) {
+    const FormatDefinition& nearest = *cache.choice.tried.front().layout;
+    if (const auto frame = frameOf(nearest, cache.body, 0)) {
+      console += missLine(nearest, *frame,
+                          "         By the layout of client build " +
+                              std::to_string(nearest.clientBuild) + ", the first, ");
     }
   }
   if (lostTexts > 0) {
-    console.print("WARNING: " + std::to_string(lostTexts) +
-                  " texts hold the byte 1A;\n"
-                  "         they will not come back from the CSV as they are.\n");
+    console += "WARNING: " + std::to_string(lostTexts) +
+               " texts hold the byte 1A;\n"
+               "         they will not come back from the CSV as they are.\n";
   }
+  return records;
 }
 
 }  // namespace cachesift

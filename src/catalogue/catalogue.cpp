@@ -24,7 +24,7 @@ constexpr std::array<std::array<std::string_view, 2>, 1> kCachesOfNoLayout = {
 // the rest of the record as bytes.
 FormatDefinition bytesLayout(std::string_view fileName, std::string_view signature) {
   FormatDefinition d;
-  d.startLayout(fileName, signature, 9506);
+  d.startLayout(fileName, signature, kLongHeaderFrom);
   d.lastBuild = 0xFFFFFFFF;
   d.asBytes = true;
   d.addField(FieldKind::kU32, "Key");

@@ -18,6 +18,9 @@ namespace cachesift {
 struct PreparedLayout;
 
 inline constexpr std::size_t kMaxColumns = 2048;
+// The client's header grew a sixth word in this build, and its records are
+// framed by their entry sizes from here on.
+inline constexpr std::uint32_t kLongHeaderFrom = 9506;
 
 // What a field is: the one word that every step of a conversion asks.
 enum class FieldKind : std::uint8_t {
@@ -135,8 +138,7 @@ struct FormatDefinition {
 
   bool framed() const { return clientBuild != 0; }
   RecordFraming framing() const;
-  // The client's header grew a sixth word in build 9506.
-  bool longHeader() const { return clientBuild >= 9506; }
+  bool longHeader() const { return clientBuild >= kLongHeaderFrom; }
   std::size_t headerSize() const { return longHeader() ? 24 : 20; }
   // The layout as the record engine runs it, prepared when first asked for
   // and kept with the layout.

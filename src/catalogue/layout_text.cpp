@@ -14,8 +14,6 @@
 namespace cachesift {
 namespace {
 
-constexpr std::uint32_t kLongHeaderFrom = 9506;
-
 // Reads a layout file line by line into layouts; the first fault ends it.
 class Parser {
  public:

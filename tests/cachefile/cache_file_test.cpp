@@ -4,7 +4,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "cachefile/cache_writer.h"
+#include "app/cache_document.h"
 #include "io/file_io.h"
 #include "support/test_support.h"
 
@@ -64,10 +64,9 @@ TEST(CacheLoader, TakesABodyOfUpTo4GiBMinusOne) {
   ASSERT_NE(memory, MAP_FAILED);
   std::memcpy(memory, header("BDNW", 7, "abcd", 8, 1).data(), 20);
   for (const std::size_t size : {most, most + 1}) {
-    Conversion conversion;
-    EXPECT_EQ(conversion.document.loadCacheBytes({static_cast<char*>(memory), size}), size == most);
-    EXPECT_EQ(conversion.console.text(),
-              kNameMatch + std::string(size == most ? "" : kTooLargeMessage));
+    const LoadedCache cache = loadCacheBytes({static_cast<char*>(memory), size}, formatCatalogue());
+    EXPECT_EQ(cache.ok, size == most);
+    EXPECT_EQ(cache.console, kNameMatch + std::string(size == most ? "" : kTooLargeMessage));
   }
   ::munmap(memory, most + 1);
 }
@@ -174,16 +173,19 @@ TEST(CacheWriter, WritesOnlyUnderAPlainFileNameIntoTheCsvsFolder) {
   std::filesystem::remove_all(folder);
   std::filesystem::create_directories(folder / "csv");
   for (const char* name : {"../evil.wdb", "CON.wdb"}) {
-    FormatDefinition layout = layouts().front();
+    FormatDefinition layout =
+        madeCatalogue("builds other\ncache a.wdb BDNW\nu32 K\nu32 S\n").definitions().front();
     layout.fileName = name;
-    Conversion c;
-    ASSERT_TRUE(c.document.loadCsvBytes("BDNW,7,abcd,8,1,\nn,\n"));
-    c.document.definition = &layout;
-    EXPECT_FALSE(c.document.writeCache((folder / "csv" / "x.csv").string()));
-    EXPECT_EQ(c.console.text(),
-              kNameMatch +
-                  "2 records loaded.\nThe layout's cache file name is not a plain file "
-                  "name ending in .wdb; nothing is written.\n");
+    FormatCatalogue catalogue;
+    catalogue.append(layout);
+    CapturingConsole console;
+    CacheDocument document(console, catalogue);
+    ASSERT_TRUE(document.loadCsvBytes("BDNW,7,abcd,8,1,\nn,\n"));
+    document.rebuildHeader();
+    EXPECT_FALSE(document.writeCache((folder / "csv" / "x.csv").string()));
+    EXPECT_EQ(console.text(), "Signature matches " + std::string(name) +
+                                  "\n2 records loaded.\nThe layout's cache file name is not a "
+                                  "plain file name ending in .wdb; nothing is written.\n");
   }
   EXPECT_EQ(std::distance(std::filesystem::recursive_directory_iterator(folder), {}), 1);
 }
@@ -408,14 +410,11 @@ TEST(FramedRecords, TheLayoutThatFitsTheRecordsBest) {
     EXPECT_EQ(layoutLines(back.console), layoutLines(csv.console)) << csv.file;
     // The choice gives the fit of each layout tried: the build's own (or the
     // nearest) first, the one chosen with the records that fit it.
-    CapturingConsole console;
-    CacheDocument document(console, catalogue);
-    ASSERT_TRUE(document.loadCacheBytes(cache));
-    const auto chosen =
-        std::find_if(document.layoutsTried.begin(), document.layoutsTried.end(),
-                     [&](const auto& t) { return t.layout == document.definition; });
-    ASSERT_EQ(chosen == document.layoutsTried.end(), line.empty());
-    EXPECT_EQ(document.layoutsTried.front().layout,
+    const LayoutChoice choice = loadCacheBytes(cache, catalogue).choice;
+    const auto chosen = std::find_if(choice.tried.begin(), choice.tried.end(),
+                                     [&](const auto& t) { return t.layout == choice.layout; });
+    ASSERT_EQ(chosen == choice.tried.end(), line.empty());
+    EXPECT_EQ(choice.tried.front().layout,
               catalogue.candidates(std::array<char, 4>{'B', 'D', 'N', 'W'}, build)[0]);
     if (!line.empty()) {
       EXPECT_EQ(*chosen->fits, records.size() / 9 - (where.empty() ? 0 : 1));

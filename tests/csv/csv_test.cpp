@@ -69,16 +69,16 @@ TEST(CsvReader, FirstRowNamesTheLayoutAndRowsOfAnotherCellCountAreCounted) {
   const std::string uneven =
       "WARNING: 4 record rows do not have the layout's 4 cells;\n"
       "         missing cells are written as 0 or empty text, extra cells are dropped.\n";
-  // The file, the console, and the rows kept (as above).
+  // The file, the console, and the rows kept (as above; none where it is refused).
   const std::string cases[][3] = {
       {kBom + "BDNW,7,\n", match + "1 records loaded.\n", "BDNW|7|/"},
-      {kBom + "\"BDNW\",7,\n", noMatch, "\"BDNW\"|7|/"},
+      {kBom + "\"BDNW\",7,\n", noMatch, ""},
       {"BDNWX,7,\n" + kBom + "a,\n", match + "2 records loaded.\n", "BDNWX|7|/" + kBom + "a|/"},
-      {"BDN,7,\n", noMatch, "BDN|7|/"},
-      {"bdnw,7,\n", noMatch, "bdnw|7|/"},
+      {"BDN,7,\n", noMatch, ""},
+      {"bdnw,7,\n", noMatch, ""},
       {"\"BDNW\",7,\n", match + "1 records loaded.\n", "BDNW|7|/"},
       {"", noMatch, ""},
-      {"\n", noMatch, "/"},
+      {"\n", noMatch, ""},
       {"\x1A"
        "BDNW,\n",
        noMatch, ""},
@@ -88,15 +88,14 @@ TEST(CsvReader, FirstRowNamesTheLayoutAndRowsOfAnotherCellCountAreCounted) {
       // A row over several lines counts once; a quoted cell never closed.
       {"BDNW\n1\n1,2,\"a\n\nb\",3,\n", match + "3 records loaded.\n", "BDNW|/1|/1|2|a\n\nb|3|/"},
       {"BDNW,7,\n\"1\n2\",\n1,\"x\n",
-       match + "A quoted cell that starts on line 4 is never closed.\n", "BDNW|7|/"},
+       match + "A quoted cell that starts on line 4 is never closed.\n", ""},
       {"BDNW,\"7\n", "A quoted cell that starts on line 1 is never closed.\n", ""},
-      {"bdnw,7,\n\"x\n", noMatch, "bdnw|7|/"}};
-  layouts();  // builds the catalogue
+      {"bdnw,7,\n\"x\n", noMatch, ""}};
   for (const auto& [csv, console, rows] : cases) {
-    Conversion c;
-    EXPECT_EQ(c.document.loadCsvBytes(csv), console.find(" loaded.") != std::string::npos) << csv;
-    EXPECT_EQ(c.console.text(), console) << csv;
-    EXPECT_EQ(joined(c.document.rows), rows) << csv;
+    const LoadedCsv loaded = loadCsvBytes(csv, formatCatalogue());
+    EXPECT_EQ(loaded.ok, console.find(" loaded.") != std::string::npos) << csv;
+    EXPECT_EQ(loaded.console, console) << csv;
+    EXPECT_EQ(joined(loaded.rows), rows) << csv;
   }
 }
 
@@ -135,30 +134,27 @@ TEST(CsvWriter, HeaderWordsAndTextsAsTheyStand) {
   EXPECT_EQ(csvToCache(cut.file).file, "");
 }
 
-// A made-up layout with the given field kinds: the CSV of one record with
-// the given slots, and the record's bytes when that CSV is read back.
+// A made-up layout with the given field kinds: the CSV of a cache of records
+// with the given slots, and the records' bytes when that CSV is read back.
 std::pair<std::string, std::string> madeUp(const std::vector<FieldKind>& kinds,
                                            const std::vector<std::uint32_t>& slots,
                                            std::uint32_t build = 0) {
   FormatDefinition d;
-  d.clientBuild = build;
+  d.startLayout("made.wdb", "MADE", build);
   for (FieldKind kind : kinds) {
     d.addField(kind, kind == FieldKind::kI32 ? "100%d" : "");
   }
-  std::string body;  // a byte field is one byte, any other a word
+  FormatCatalogue catalogue;
+  catalogue.append(d);
+  std::string cache =
+      header("MADE", build, "", 0, 0);  // a byte field is one byte, any other a word
   for (std::size_t i = 0; i < slots.size(); ++i) {
-    body +=
+    cache +=
         kinds[i % kinds.size()] == FieldKind::kU8 ? std::string(1, char(slots[i])) : word(slots[i]);
   }
-  Conversion c;
-  c.document.definition = &d;
-  c.document.body = body;
-  c.document.recordCount = static_cast<std::uint32_t>(slots.size() / kinds.size());
-  StringSink csv, cache;
-  c.document.formatCsv(csv);
-  c.document.rows = splitCsvRows(csv.bytes()).rows;
-  c.document.formatCache(cache);
-  return {csv.bytes(), cache.bytes().substr(20, cache.bytes().size() - 28)};
+  const std::string csv = cacheToCsv(cache + std::string(8, '\0'), &catalogue).file;
+  const std::string back = csvToCache(csv, &catalogue).file;
+  return {csv, back.substr(20, back.size() - 28)};
 }
 
 TEST(CsvWriter, EveryFieldRuleThereAndBack) {
@@ -166,7 +162,7 @@ TEST(CsvWriter, EveryFieldRuleThereAndBack) {
   EXPECT_EQ(madeUp({kU32, kI32, kF32, kF32, kF32, kF32, kU8, kU32, kF32, kI32},
                    {0xFFFFFFFF, 0xFFFFFFFF, 0x7FC00000, 0xFFC00000, 0x7F800000, 0xFF800000, 0xC8,
                     0x80000000, 0x40200000, 0x80000000}),
-            std::pair(std::string(",0,,0,0,\r\n"
+            std::pair(std::string("MADE,0,,0,0,\r\n"
                                   "Column 1,100%d,Column 3,Column 4,Column 5,Column 6,Column 7,"
                                   "Column 8,Column 9,100%d,\r\n"
                                   "4294967295,4294967295,nan,-nan,inf,-inf,200,2147483648,2.500000,"
@@ -174,8 +170,9 @@ TEST(CsvWriter, EveryFieldRuleThereAndBack) {
                       word(0xFFFFFFFF) + word(0xFFFFFFFF) + std::string(16, '\0') + bytes({0xC8}) +
                           word(0x80000000) + word(0x40200000) + word(0x80000000)));
   // Numbers are written from their digit count, which grows at each power of ten.
-  EXPECT_EQ(madeUp({kU32, kU32}, {99999999, 100000000, 999999999, 1000000000}).first,
-            ",0,,0,0,\r\nColumn 1,Column 2,\r\n99999999,100000000,\r\n999999999,1000000000,\r\n");
+  EXPECT_EQ(
+      madeUp({kU32, kU32}, {99999999, 100000000, 999999999, 1000000000}).first,
+      "MADE,0,,0,0,\r\nColumn 1,Column 2,\r\n99999999,100000000,\r\n999999999,1000000000,\r\n");
 }
 
 // A build's own layouts keep "%f" where it reads back to the same float, and
@@ -190,7 +187,7 @@ TEST(CsvWriter, FloatsOfABuildsOwnLayoutsComeBackExactly) {
     records += word(slot);
   }
   EXPECT_EQ(madeUp({FieldKind::kU32, FieldKind::kU32, FieldKind::kF32}, slots, 5875),
-            std::pair(std::string(",0,,0,0,\r\nColumn 1,Column 2,Column 3,\r\n"
+            std::pair(std::string("MADE,5875,,0,0,\r\nColumn 1,Column 2,Column 3,\r\n"
                                   "1,4,1.4493271,\r\n2,4,0.100000,\r\n"
                                   "3,4,-0.000000000000000000000000000000000000000000001,\r\n"
                                   "4,4,300000000549775575777803994281145270272.000000,\r\n"),
@@ -213,7 +210,7 @@ TEST(CsvWriter, ExactFloatsReadBack) {
 
 TEST(CsvWriter, FloatsPrintAsPrintfPrintsThem) {
   std::vector<std::uint32_t> bits;
-  std::string expected = ",0,,0,0,\r\nColumn 1,Column 2,Column 3,\r\n";
+  std::string expected = "MADE,0,,0,0,\r\nColumn 1,Column 2,Column 3,\r\n";
   std::mt19937 random(7);
   for (float value : {0.0f, -0.0f, 0.0078125f, 0.0000001f, 3.4028235e38f, 1e-45f, 2.5e-7f}) {
     bits.push_back(std::bit_cast<std::uint32_t>(value));

@@ -26,14 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       std::abort();
     }
   }
-  CapturingConsole ignored;
-  fuzzing::throughCsv(rest, ignored, layouts);
-  CacheDocument csv(ignored, layouts);
-  if (csv.loadCsvBytes(rest)) {
-    StringSink cache;
-    csv.rebuildHeader();
-    csv.formatCache(cache);
-    fuzzing::throughCsv(cache.bytes(), ignored, layouts);
-  }
+  fuzzing::throughCsv(rest, layouts);
+  fuzzing::throughCsv(fuzzing::toCache(rest, layouts), layouts);
   return 0;
 }

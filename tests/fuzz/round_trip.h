@@ -5,49 +5,47 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/cache_document.h"
-#include "cachefile/record_frame.h"
+#include "cachefile/conversion.h"
 #include "catalogue/catalogue.h"
 #include "io/byte_sink.h"
-#include "io/console.h"
 
 namespace fuzzing {
 
 using namespace cachesift;
 
-// The bytes of a document's records, as its body frames them.
-inline std::string_view recordBytes(const CacheDocument& document) {
-  FrameReader frames(*document.definition, document.body);
-  RecordFrame frame;
-  for (std::uint32_t r = 0; r < document.recordCount && frames.next(frame); ++r) {
-    frames.skipTo(frame.end);
-  }
-  return document.body.substr(0, frames.offset());
-}
-
 // Converts cache file bytes to CSV and that CSV back; gives the cache made.
-inline std::string throughCsv(std::string_view cacheBytes, CapturingConsole& console,
-                              const FormatCatalogue& layouts) {
-  CacheDocument cache(console, layouts), csv(console, layouts);
-  if (!cache.loadCacheBytes(cacheBytes)) {
+inline std::string throughCsv(std::string_view cacheBytes, const FormatCatalogue& layouts) {
+  const LoadedCache cache = loadCacheBytes(cacheBytes, layouts);
+  if (!cache.ok) {
     return {};  // no sink made: most inputs are no cache, and a sink takes a megabyte
   }
+  const DecodedRecords records = decodeRecords(cache);
   StringSink csvBytes, cacheAgain;
-  cache.decodeRecords();
-  cache.formatCsv(csvBytes);
+  formatCsv(cache, records, csvBytes);
+  const LoadedCsv csv = loadCsvBytes(csvBytes.bytes(), layouts);
+  std::string refusal;
+  const bool back = csv.ok && formatCache(csv, headerOfCsv(csv), cacheAgain, refusal);
   // Both directions take the same layout; one that frames its records gives
-  // them back, but where a text holds the byte 1A, as the console warns.
-  const bool back = csv.loadCsvBytes(csvBytes.bytes()) && (csv.rebuildHeader(), true) &&
-                    csv.formatCache(cacheAgain);
-  if (back && cache.definition == csv.definition && cache.definition->framed() &&
-      console.text().find("1A") == std::string::npos) {
-    CacheDocument again(console, layouts);
-    if (!again.loadCacheBytes(cacheAgain.bytes()) ||
-        (again.decodeRecords(), recordBytes(again) != recordBytes(cache))) {
+  // the bytes of those it took back after the header, then the end marker,
+  // but where a text holds the byte 1A, as the console warns.
+  const FormatDefinition* const layout = cache.choice.layout;
+  if (back && layout == csv.choice.layout && layout->framed() &&
+      records.console.find("1A") == std::string::npos) {
+    const std::string taken = std::string(cache.body.substr(0, cache.choice.walk.end)) +
+                              std::string(layout->framing().keyBytes + 4, '\0');
+    if (cacheAgain.bytes().substr(layout->headerSize()) != taken) {
       std::abort();
     }
   }
   return cacheAgain.bytes();
+}
+
+// Converts CSV bytes to a cache; gives it, or nothing where it is refused.
+inline std::string toCache(std::string_view csvBytes, const FormatCatalogue& layouts) {
+  const LoadedCsv csv = loadCsvBytes(csvBytes, layouts);
+  StringSink cache;
+  std::string refusal;
+  return csv.ok && formatCache(csv, headerOfCsv(csv), cache, refusal) ? cache.bytes() : "";
 }
 
 }  // namespace fuzzing

@@ -57,30 +57,31 @@ struct Guarded {
 
 }  // namespace
 
-// One step of a document by the layouts given, on guarded bytes: the console,
-// and what the step wrote when it went through.
-template <typename Step>
-Converted convert(std::string_view bytes, const FormatCatalogue* layouts, Step step) {
-  const Guarded input(bytes);
-  CapturingConsole console;
-  CacheDocument document(console, layouts != nullptr ? *layouts : formatCatalogue());
-  StringSink sink;
-  const bool written = step(document, input.view, sink);
-  return {console.text(), written ? sink.bytes() : ""};
-}
-
+// The steps of a direction by the layouts given, on guarded bytes: what they
+// said, and what they wrote when they went through.
 Converted cacheToCsv(std::string_view bytes, const FormatCatalogue* layouts) {
-  return convert(bytes, layouts,
-                 [](CacheDocument& document, std::string_view cache, ByteSink& sink) {
-                   return document.loadCacheBytes(cache) &&
-                          (document.decodeRecords(), document.formatCsv(sink));
-                 });
+  const Guarded input(bytes);
+  const LoadedCache cache =
+      loadCacheBytes(input.view, layouts != nullptr ? *layouts : formatCatalogue());
+  if (!cache.ok) {
+    return {cache.console, ""};
+  }
+  const DecodedRecords records = decodeRecords(cache);
+  StringSink sink;
+  const bool written = formatCsv(cache, records, sink);
+  return {cache.console + records.console, written ? sink.bytes() : ""};
 }
 
 Converted csvToCache(std::string_view bytes, const FormatCatalogue* layouts) {
-  return convert(bytes, layouts, [](CacheDocument& document, std::string_view csv, ByteSink& sink) {
-    return document.loadCsvBytes(csv) && (document.rebuildHeader(), document.formatCache(sink));
-  });
+  const Guarded input(bytes);
+  const LoadedCsv csv = loadCsvBytes(input.view, layouts != nullptr ? *layouts : formatCatalogue());
+  if (!csv.ok) {
+    return {csv.console, ""};
+  }
+  StringSink sink;
+  std::string refusal;
+  const bool written = formatCache(csv, headerOfCsv(csv), sink, refusal);
+  return {csv.console + refusal, written ? sink.bytes() : ""};
 }
 
 FormatCatalogue madeCatalogue(std::string_view layoutText) {

@@ -2,12 +2,11 @@
 #include <cstring>
 #include <string>
 
-#include "app/cache_document.h"
+#include "cachefile/conversion.h"
 #include "cachefile/record_engine.h"
 #include "cachefile/record_frame.h"
 #include "csv/number_text.h"
 #include "csv/text_marks.h"
-#include "io/file_io.h"
 
 namespace cachesift {
 namespace {
@@ -55,7 +54,9 @@ std::string_view headerText(const std::array<char, 4>& chars) {
 
 }  // namespace
 
-bool CacheDocument::formatCsv(ByteSink& sink) const {
+bool formatCsv(const LoadedCache& cache, const DecodedRecords& records, ByteSink& sink) {
+  const WdbHeader& header = cache.header;
+  const FormatDefinition* const definition = cache.choice.layout;
   const std::array<char, 4> signatureChars = fourChars(header.signature);
   const std::array<char, 4> tagChars = fourChars(header.headerTag);
   sink.append(headerText(signatureChars));  // one of the known signatures
@@ -68,7 +69,7 @@ bool CacheDocument::formatCsv(ByteSink& sink) const {
   if (definition->headerSize() == kLongHeaderSize) {
     appendSigned(sink, header.headerWord5);
   }
-  if (layoutByFit) {
+  if (cache.choice.notTheBuilds) {
     sink.append(kLayoutMark);
     char* const out = sink.reserve(kMaxNumberCell);
     sink.commit(writeDecimal(out, definition->clientBuild));
@@ -91,15 +92,15 @@ bool CacheDocument::formatCsv(ByteSink& sink) const {
   // Each record as its layout reads it, or where it does not, as its key, its
   // entry size followed by " bytes" and its bytes quoted.
   const RecordFraming framing = definition->framing();
-  FrameReader frames(framing, body);
+  FrameReader frames(framing, cache.body);
   RecordEngine engine(*definition);
   std::size_t nextAsBytes = 0;
-  for (std::uint32_t r = 0; r < recordCount; ++r) {
+  for (std::uint32_t r = 0; r < records.count; ++r) {
     RecordFrame frame;
     frames.next(frame);  // decodeRecords() found it whole
     appendKeyCell(sink, framing, frame.key);
     sink.append(',');
-    const bool asBytes = nextAsBytes < recordsAsBytes.size() && recordsAsBytes[nextAsBytes] == r;
+    const bool asBytes = nextAsBytes < records.asBytes.size() && records.asBytes[nextAsBytes] == r;
     nextAsBytes += asBytes ? 1 : 0;
     const char* end = frame.end;
     if (asBytes) {
@@ -122,10 +123,6 @@ bool CacheDocument::formatCsv(ByteSink& sink) const {
     }
   }
   return true;
-}
-
-bool CacheDocument::writeCsv(const std::string& path) const {
-  return writeFileAtomically(path + ".csv", [this](ByteSink& sink) { return formatCsv(sink); });
 }
 
 }  // namespace cachesift
