@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "cachefile/coding.h"
 #include "csv/text_to_float.h"
 
 namespace cachesift {
