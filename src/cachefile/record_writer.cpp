@@ -237,19 +237,17 @@ class Writer {
     }
   }
 
-  // The low `count` bits of `value`, the most significant first, into the
-  // partly written byte.
+  // The low `count` bits of `value`, the most significant first, after the
+  // partly written byte, and the bytes they fill written. A field has 32 bits
+  // at most: with the 7 of a partly written byte they fit the word at once.
   void writeBits(std::uint64_t value, std::uint32_t count) {
-    while (count > 0) {
-      const std::uint32_t take = std::min(count, 8 - bitsUsed_);
-      count -= take;
-      bitByte_ = bitByte_ << take | ((value >> count) & ((1u << take) - 1));
-      bitsUsed_ += take;
-      if (bitsUsed_ == 8) {
-        out_.append(static_cast<char>(bitByte_));
-        bitByte_ = bitsUsed_ = 0;
-      }
+    bitByte_ = bitByte_ << count | (value & ((std::uint64_t{1} << count) - 1));
+    bitsUsed_ += count;
+    while (bitsUsed_ >= 8) {
+      bitsUsed_ -= 8;
+      out_.append(static_cast<char>(bitByte_ >> bitsUsed_));
     }
+    bitByte_ &= (std::uint64_t{1} << bitsUsed_) - 1;
   }
 
   // The value of a count or length that has no column: what its user holds.
@@ -425,8 +423,8 @@ class Writer {
   Cells& cells_;
   Out& out_;
   std::vector<std::uint64_t>& slots_;
-  const bool marks_;  // whether texts show their CRs as marks
-  unsigned bitByte_ = 0;
+  const bool marks_;           // whether texts show their CRs as marks
+  std::uint64_t bitByte_ = 0;  // the bits of the partly written byte
   unsigned bitsUsed_ = 0;
   std::vector<std::string_view> lists_;  // the values of a list's cells not yet read
 };
