@@ -129,6 +129,7 @@ std::optional<double> readPlainDecimal(std::string_view text) {
   std::uint64_t digits = 0;  // 15 digits stay below 2^53, exact in a double
   const char* const integer = p;
   p = readDigits(p, end, text, digits);
+  const std::uint64_t whole = digits;
   std::size_t count = static_cast<std::size_t>(p - integer);
   std::size_t decimals = 0;
   if (p != end && *p == '.') {
@@ -141,7 +142,11 @@ std::optional<double> readPlainDecimal(std::string_view text) {
       (p != end && (*p == 'e' || *p == 'E' || *p == 'd' || *p == 'D'))) {
     return std::nullopt;
   }
-  const double value = static_cast<double>(digits) / kPowersOf10[decimals];
+  double value = static_cast<double>(whole);
+  // A fraction of zeros, as most written floats have, needs no division.
+  if (static_cast<double>(digits) != value * kPowersOf10[decimals]) {
+    value = static_cast<double>(digits) / kPowersOf10[decimals];
+  }
   return negative ? -value : value;
 }
 
