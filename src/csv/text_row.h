@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cachefile/coding.h"
 #include "csv/text_to_integer.h"
 #include "io/byte_scan.h"
 
@@ -202,9 +203,7 @@ class RowCells {
           value = textToInteger({start, length});
         }
       }
-      for (int b = 0; b < 4; ++b) {
-        out[b] = static_cast<char>(value >> (8 * b));
-      }
+      encodeFixed32(reinterpret_cast<unsigned char*>(out), value);
     }
     return out;
   }
@@ -257,9 +256,7 @@ class StreamedCells {
   char* words(std::size_t first, std::size_t count, char* out) {
     for (std::size_t k = first; k < first + count; ++k, out += 4) {
       const std::uint32_t value = integer(k);
-      for (int b = 0; b < 4; ++b) {
-        out[b] = static_cast<char>(value >> (8 * b));
-      }
+      encodeFixed32(reinterpret_cast<unsigned char*>(out), value);
     }
     return out;
   }
