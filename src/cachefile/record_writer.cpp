@@ -32,6 +32,9 @@ void storeNumber(char* out, std::uint64_t value, const Step& step) {
 // marks read.
 template <typename Out>
 void appendText(Out& out, const CellText& cell, bool marks) {
+  if (cell.bytes.empty()) {
+    return;  // most of a row's texts
+  }
   if (marks && holdsMarks(cell.bytes)) {
     std::string text;
     if (cell.escaped) {
@@ -49,7 +52,7 @@ void appendText(Out& out, const CellText& cell, bool marks) {
 
 // The length of a cell's text, as appendText() gives it.
 std::size_t textSize(const CellText& cell, bool marks) {
-  if (!cell.escaped && !(marks && holdsMarks(cell.bytes))) {
+  if (cell.bytes.empty() || (!cell.escaped && !(marks && holdsMarks(cell.bytes)))) {
     return cell.bytes.size();
   }
   struct Counter {
