@@ -206,11 +206,9 @@ void RowCells::split(const TextRow& row) {
   };
   const std::size_t count = row.cellCount_;
   const std::size_t words = (count + 63) / 64;
-  ends_.resize(std::max(ends_.size(), count));
-  quoted_.assign(words, 0);
-  escaped_.assign(words, 0);
+  cells_.resize(std::max(cells_.size(), count));
   filled_.assign(words, 0);
-  std::size_t* const out = ends_.data();
+  CellText* const out = cells_.data();
   // The filled bits of word `filledWord` of the cells, kept in a register.
   std::uint64_t filled = 0;
   std::size_t filledWord = 0;
@@ -221,8 +219,7 @@ void RowCells::split(const TextRow& row) {
     if (p != end && *p == '"') {
       const TextRow::Cursor::QuotedCell quoted =
           TextRow::Cursor::closeQuotedCell(p + 1, end, row.multiLine_);
-      quoted_[k / 64] |= std::uint64_t{1} << (k % 64);
-      escaped_[k / 64] |= std::uint64_t{quoted.escaped} << (k % 64);
+      out[k] = {{p + 1, static_cast<std::size_t>(quoted.close - p - 1)}, quoted.escaped};
       full = quoted.close != p + 1;
       cellEnd = quoted.close + 1;
       p = cellEnd + (cellEnd != end ? 1 : 0);
@@ -232,6 +229,7 @@ void RowCells::split(const TextRow& row) {
       bits = w < commas_.size() ? commas_[w] & (~std::uint64_t{0} << (at % 64)) : 0;
     } else {
       cellEnd = nextComma();
+      out[k] = {{p, static_cast<std::size_t>(cellEnd - p)}, false};
       full = cellEnd != p;
       p = cellEnd + (cellEnd != end ? 1 : 0);
       // Empty cells come in runs, as ",,,,": the commas right after this one
@@ -241,16 +239,14 @@ void RowCells::split(const TextRow& row) {
         const std::size_t run = std::min<std::size_t>(
             static_cast<std::size_t>(std::countr_one(bits >> ((at + 1) % 64))), count - k - 1);
         for (std::size_t r = 0; r < run; ++r) {
-          out[k + 1 + r] = at + 1 + r;
+          out[k + 1 + r] = {{p + r, 0}, false};
         }
         bits &= run == 64 ? 0 : ~(((std::uint64_t{1} << run) - 1) << ((at + 1) % 64));
-        out[k] = at;
         k += run;
         p += run;
         continue;
       }
     }
-    out[k] = static_cast<std::size_t>(cellEnd - begin);
     if (full) {
       if (k / 64 != filledWord) {
         filled_[filledWord] = filled;
@@ -264,18 +260,17 @@ void RowCells::split(const TextRow& row) {
     filled_[filledWord] = filled;
   }
   size_ = count;
-  row_ = begin;
   rowEnd_ = end;
-  dropped_ = row.cell0Dropped_;
-  if (count > 0 && dropped_ != 0) {
+  if (count > 0 && row.cell0Dropped_ != 0) {
+    out[0].bytes.remove_prefix(row.cell0Dropped_);
     markFilled();
   }
 }
 
 void RowCells::assign(std::span<const CellText> cells) {
-  given_.assign(cells.begin(), cells.end());
-  size_ = given_.size();
-  row_ = rowEnd_ = nullptr;
+  cells_.assign(cells.begin(), cells.end());
+  size_ = cells_.size();
+  rowEnd_ = nullptr;
   markFilled();
 }
 

@@ -151,8 +151,9 @@ class TextRow {
 };
 
 // A row's cells at hand, and which of them are filled (not empty), kept from
-// row to row. A split row keeps where each cell ends, found without a search
-// per cell, as rows of today's layouts have over a thousand cells.
+// row to row. A split row keeps its cells whole, found without a search per
+// cell, as rows of today's layouts have over a thousand cells: a cell is
+// read at once, as often as the writer asks for it.
 class RowCells {
  public:
   // The cells of `row`, as a Cursor walks them.
@@ -162,24 +163,11 @@ class RowCells {
 
   std::size_t size() const { return size_; }
   // Cell k, or an empty one past the last.
-  CellText operator[](std::size_t k) const {
-    if (k >= size_) {
-      return {};
-    }
-    if (row_ == nullptr) {
-      return given_[k];
-    }
-    // Made at once: a cell built up field by field, then copied whole, made
-    // the processor wait for its parts.
-    const bool quoted = bit(quoted_, k);
-    const std::size_t first = (k == 0 ? dropped_ : ends_[k - 1] + 1) + (quoted ? 1 : 0);
-    const std::size_t last = ends_[k] - (quoted ? 1 : 0);
-    return {{row_ + first, last - first}, quoted && bit(escaped_, k)};
-  }
+  CellText operator[](std::size_t k) const { return k < size_ ? cells_[k] : CellText{}; }
   // Cell k read by textToInteger; a short number of a split row in one step.
   std::uint32_t integer(std::size_t k) const {
     const std::string_view text = (*this)[k].bytes;
-    if (!text.empty() && text.size() < 8 && row_ != nullptr && rowEnd_ - text.data() >= 8) {
+    if (!text.empty() && text.size() < 8 && rowEnd_ != nullptr && rowEnd_ - text.data() >= 8) {
       std::uint32_t value;
       if (leadingDigits(loadEightBytes(text.data()), value) == static_cast<int>(text.size())) {
         return value;
@@ -192,18 +180,7 @@ class RowCells {
   // end.
   char* words(std::size_t first, std::size_t count, char* out) const {
     for (std::size_t k = first; k < first + count; ++k, out += 4) {
-      std::uint32_t value;
-      if (k == 0 || k >= size_ || row_ == nullptr || bit(quoted_, k)) {
-        value = integer(k);
-      } else {
-        const char* const start = row_ + ends_[k - 1] + 1;
-        const auto length = static_cast<std::size_t>(row_ + ends_[k] - start);
-        if (length - 1 >= 7 || rowEnd_ - start < 8 ||
-            leadingDigits(loadEightBytes(start), value) != static_cast<int>(length)) {
-          value = textToInteger({start, length});
-        }
-      }
-      encodeFixed32(reinterpret_cast<unsigned char*>(out), value);
+      encodeFixed32(reinterpret_cast<unsigned char*>(out), integer(k));
     }
     return out;
   }
@@ -212,21 +189,13 @@ class RowCells {
   std::size_t lastFilled(std::size_t first, std::size_t last) const;
 
  private:
-  static bool bit(const std::vector<std::uint64_t>& bits, std::size_t k) {
-    return (bits[k / 64] >> (k % 64) & 1) != 0;
-  }
   void markFilled();
 
   std::size_t size_ = 0;
-  // A split row: its bytes, where each cell ends (its comma, or the row's
-  // end), and which cells are quoted and escaped.
-  const char* row_ = nullptr;
+  std::vector<CellText> cells_;  // a quoted cell's without its quotes
+  // The end of a split row's bytes, up to which numbers may be read a word
+  // at a time; null for cells given.
   const char* rowEnd_ = nullptr;
-  std::size_t dropped_ = 0;  // of cell 0
-  std::vector<std::size_t> ends_;
-  std::vector<std::uint64_t> quoted_;
-  std::vector<std::uint64_t> escaped_;
-  std::vector<CellText> given_;        // cells given
   std::vector<std::uint64_t> filled_;  // a bit per cell
   std::vector<std::uint64_t> commas_;  // a bit per byte of the row
 };
