@@ -274,7 +274,9 @@ class Writer {
       return true;
     }
     const std::uint64_t zero = user.kind == Kind::kSizedText ? 0 : 1;
-    const std::size_t size = textSize(cell(column), marks_);
+    // Most texts are empty: measured without a call.
+    const CellText text = cell(column);
+    const std::size_t size = text.bytes.empty() ? 0 : textSize(text, marks_);
     value = size == 0 && user.kind == Kind::kSizedTextZ0 ? 0 : size + zero;
     if (value > capacity(node)) {
       fault = {RowFault::What::kTextTooLong, column, capacity(node) - zero};
@@ -342,9 +344,10 @@ class Writer {
           out_.append('\0');
           break;
         case Kind::kSizedTextZ0: {
+          // Empty, as most are: no bytes at all, and no call.
           const CellText text = cell(column);
-          appendText(out_, text, marks_);
           if (!text.bytes.empty()) {
+            appendText(out_, text, marks_);
             out_.append('\0');
           }
           break;
