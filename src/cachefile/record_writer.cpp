@@ -103,6 +103,13 @@ bool readValue(std::string_view text, const Step& step, std::uint64_t& value) {
   const char* const last = text.data() + text.size();
   if (step.cell == Step::Cell::kF32 || step.cell == Step::Cell::kExactF32 ||
       step.cell == Step::Cell::kF64) {
+    // Most values are as the CSV writer prints them, and whole numbers so.
+    double printed;
+    if (readPrintedDecimal(text, printed)) {
+      value = step.bytes == 4 ? std::bit_cast<std::uint32_t>(static_cast<float>(printed))
+                              : std::bit_cast<std::uint64_t>(printed);
+      return true;
+    }
     // Sign, digits with an optional point, an optional exponent.
     const char* p = text.data() + (text.starts_with('-') || text.starts_with('+') ? 1 : 0);
     const char* const whole = skipDigits(p, last);
@@ -191,8 +198,12 @@ class Writer {
     std::uint64_t value;
     switch (step.cell) {
       case Step::Cell::kF32:
-      case Step::Cell::kExactF32:
-        return std::bit_cast<std::uint32_t>(textToFloat(cell(column).bytes));
+      case Step::Cell::kExactF32: {
+        const std::string_view text = cell(column).bytes;
+        double printed;
+        return std::bit_cast<std::uint32_t>(
+            readPrintedDecimal(text, printed) ? static_cast<float>(printed) : textToFloat(text));
+      }
       case Step::Cell::kF64:
         return std::bit_cast<std::uint64_t>(textToDouble(cell(column).bytes));
       case Step::Cell::kU64:
