@@ -253,6 +253,32 @@ TEST(TextToInteger, WrapsModulo2To32AndIgnoresWhatFollows) {
   }
 }
 
+// The fast reading of a float as the CSV writer prints it gives what the
+// general reading gives, and takes nothing else.
+TEST(TextToFloat, PrintedDecimalsReadAsTheGeneralReadingReadsThem) {
+  std::vector<std::pair<std::string, bool>> cases = {
+      {"0.000000", true},         {"-0.000000", true},  {"1.500000", true},  {"1234567.", true},
+      {"9999999.99999999", true}, {"0.1234567", true},  {"-1.05", false},    {"12345678.0", false},
+      {"1.234567891", false},     {"1.5e+003", false},  {"1,500000", false}, {"1.50000x0", false},
+      {" 1.500000", false},       {"+1.500000", false}, {"-.5000000", false}};
+  std::mt19937 random(3);
+  std::uniform_real_distribution<float> floats(-9999999.0f, 9999999.0f);
+  for (int i = 0; i < 20000; ++i) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", i % 9, static_cast<double>(floats(random)));
+    cases.emplace_back(text, std::strlen(text) - (text[0] == '-' ? 1 : 0) >= 8);
+  }
+  for (const auto& [text, fast] : cases) {
+    double value = 0;
+    ASSERT_EQ(readPrintedDecimal(text, value), fast) << text;
+    if (fast) {
+      EXPECT_EQ(std::bit_cast<std::uint64_t>(value),
+                std::bit_cast<std::uint64_t>(textToDouble(text)))
+          << text;
+    }
+  }
+}
+
 TEST(TextToFloat, DecimalNumbersRoundedTwice) {
   const std::uint32_t inf = 0x7F800000, minusInf = 0xFF800000;
   // clang-format off
