@@ -63,9 +63,6 @@ LoadedCache loadCacheBody(const CacheHead& head, std::string_view fileBytes,
   const FormatDefinition& layout = *cache.choice.layout;
   cache.console = layoutLine(cache.choice, cache.header.headerWord1);
   cache.body = fileBytes.substr(layout.headerSize());
-  if (layout.headerSize() == kHeaderSize) {
-    cache.header.headerWord5 = 0;  // those were the body's first bytes
-  }
   // In the files of a build with layouts of its own, recordBytes is the size
   // of the client's record in memory, not a field count; there each record's
   // entry size is checked instead.

@@ -153,6 +153,10 @@ TEST(GroupLimits, ACsvOfAnEarlierMostComesBack) {
                        "elements in its groups; its cells are read under their names.\n"
                        "4 records loaded.\n",
                        cache}));
+  // An empty line first: each complete row still gets the columns at its end.
+  std::string spaced = old.file;
+  spaced.insert(spaced.find("5,8,"), "\r\n");
+  EXPECT_EQ(csvToCache(spaced, &after).file, cache);
   std::string renamed = old.file;
   renamed.replace(renamed.find("A 1"), 3, "A 9");
   EXPECT_EQ(csvToCache(renamed, &after).console,

@@ -55,6 +55,7 @@ TEST(LayoutFiles, AFileThatCannotBeReadOrContradictsItselfIsRefused) {
       {k + "u8 $Az_9 A\nif $Az_9 == 1\nend\n", ""},
       {k + "u8 $n\nrepeat $n max 1\nend\n", "line 7: a counted repeat needs a column, to show its elements"},
       {k + "bits 2 $n\nrepeat $n max 4\nu32 A #\nend\n", "line 6: max 4 is more than $n can count"},
+      {k + "bits 2 $n\nrepeat $n max 3\nu32 A #\nend\n", ""},
       {k + "u8 $n\nrepeat $n\nend\n", "line 6: \"repeat $count\" takes \"max M\", the most elements that have columns, and \"list\" for a cell per field"},
       {k + "u8 $n\nrepeat $n max 2 lists\nu8 A #\nend\n", "line 6: \"repeat $count\" takes \"max M\", the most elements that have columns, and \"list\" for a cell per field"},
       {k + "repeat 2 list\nu8 A\nend\n", "line 5: \"repeat\" takes a number of times or \"$count max M\""},
