@@ -15,12 +15,6 @@
 namespace cachesift {
 namespace {
 
-void appendWord(ByteSink& sink, std::uint32_t word) {
-  unsigned char bytes[4];
-  encodeFixed32(bytes, word);
-  sink.append(std::string_view(reinterpret_cast<const char*>(bytes), 4));
-}
-
 // Writes the record rows of a layout, keeping its scratch from row to row. A
 // row is refused, with its line and the cell's column, when a text is longer
 // than its length field can say, when a filled cell's field is left out by

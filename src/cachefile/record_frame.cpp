@@ -8,15 +8,11 @@
 #include "csv/text_to_integer.h"
 
 namespace cachesift {
-namespace {
-
 void appendWord(ByteSink& sink, std::uint32_t word) {
   unsigned char bytes[4];
   encodeFixed32(bytes, word);
   sink.append(std::string_view(reinterpret_cast<const char*>(bytes), 4));
 }
-
-}  // namespace
 
 void appendFrame(ByteSink& sink, const RecordFraming& framing, std::string_view keyCell,
                  std::string_view fields) {

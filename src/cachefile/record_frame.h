@@ -92,6 +92,8 @@ class FrameReader {
   bool framed_;
 };
 
+// Appends a little-endian word.
+void appendWord(ByteSink& sink, std::uint32_t word);
 // Appends a record's key, from the text of its cell, and its entry size, from
 // the length of its fields as written; then the fields.
 void appendFrame(ByteSink& sink, const RecordFraming& framing, std::string_view keyCell,
