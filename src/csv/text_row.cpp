@@ -20,9 +20,10 @@ const char* find(const char* first, const char* last, char byte) {
 
 // Where the next quoted cell starts in a run of unquoted cells: the first
 // double quote right after a comma, or `last`. REQUIRES: *first is no quote.
+// Rows have a quoted cell every few cells: an inline search.
 const char* findQuotedCellStart(const char* first, const char* last) {
-  for (const char* quote = find(first, last, '"'); quote != last;
-       quote = find(quote + 1, last, '"')) {
+  for (const char* quote = findByte(first, last, '"'); quote != last;
+       quote = findByte(quote + 1, last, '"')) {
     if (quote[-1] == ',') {
       return quote;
     }
@@ -217,7 +218,14 @@ void RowCells::split(const TextRow& row) {
   for (std::size_t k = 0; k < count; ++k) {
     const char* cellEnd;
     bool full;
-    if (p != end && *p == '"') {
+    if (p + 2 <= end && p[0] == '"' && p[1] == '"' && (p + 2 == end || p[2] == ',')) {
+      // "", most of a row's quoted cells: no text, so no commas in it, and the
+      // one after it is the next comma found.
+      out[k] = {{p + 1, 0}, row.multiLine_};
+      full = false;
+      cellEnd = nextComma();
+      p = cellEnd + (cellEnd != end ? 1 : 0);
+    } else if (p != end && *p == '"') {
       const TextRow::Cursor::QuotedCell quoted =
           TextRow::Cursor::closeQuotedCell(p + 1, end, row.multiLine_);
       out[k] = {{p + 1, static_cast<std::size_t>(quoted.close - p - 1)}, quoted.escaped};
