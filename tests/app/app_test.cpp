@@ -13,11 +13,10 @@ namespace {
 // layouts read, and the CSV that each must give: the header row's words, the
 // column names and each field's cell. The CSV comes back as the cache.
 TEST(Conversion, BuiltInLayoutsReadWorkedRecords) {
-  const std::string creature = word(7) + word(62) + "A" + bytes({0}) + "B" + bytes({0, 0, 0}) +
-                               "Desc" + bytes({0}) + "X" + bytes({0}) + word(1) + word(2) +
-                               word(3) + word(4) + word(5) + word(6) + word(7) + word(8) +
-                               word(9) + word(10) + bytes({0, 0, 0xC0, 0x3F}) +
-                               bytes({0, 0, 0x10, 0xC0}) + bytes({200});
+  const std::string creature =
+      word(7) + word(62) + "A" + bytes({0}) + "B" + bytes({0, 0, 0}) + "Desc" + bytes({0}) + "X" +
+      bytes({0}) + word(1) + word(2) + word(3) + word(4) + word(5) + word(6) + word(7) + word(8) +
+      word(9) + word(10) + bytes({0, 0, 0xC0, 0x3F}) + bytes({0, 0, 0x10, 0xC0}) + bytes({200});
   const std::string pageText = word(19) + word(7) + "Pg" + bytes({0}) + word(0xFFFFFFFF);
   const struct {
     std::string cache, csv;
@@ -26,7 +25,8 @@ TEST(Conversion, BuiltInLayoutsReadWorkedRecords) {
        "BOMW,6005,enUS,76,4,\r\nCreatureID,Entry Size,Name 1,Name 2,Name 3,Name 4,Description,"
        "Column 8,Column 9,TypeID,FamilyID,FlagID,Column 13,SpellDataID,IconID,IconID2,IconID3,"
        "IconID4,Column 19,Column 20,Column 21,\r\n"
-       "7,62,\"A\",\"B\",\"\",\"\",\"Desc\",\"X\",1,2,3,4,5,6,7,8,9,10,1.500000,-2.250000,200,\r\n"},
+       "7,62,\"A\",\"B\",\"\",\"\",\"Desc\",\"X\",1,2,3,4,5,6,7,8,9,10,1.500000,-2.250000,200,"
+       "\r\n"},
       {header("XTPW", 6005, "deDE", 8, 4) + pageText + word(0) + word(0),
        "XTPW,6005,deDE,8,4,\r\nItemID,Entry Size,Page Text,NextPageID,\r\n"
        "19,7,\"Pg\",4294967295,\r\n"},
