@@ -62,7 +62,21 @@ bool CacheDocument::formatCsv(ByteSink& sink) const {
 }
 
 bool CacheDocument::writeCsv(const std::string& path) const {
-  return writeFileAtomically(path + ".csv", [this](ByteSink& sink) { return formatCsv(sink); });
+  if (!writeFileAtomically(path + ".csv", [this](ByteSink& sink) { return formatCsv(sink); })) {
+    return false;
+  }
+  // A derived layout goes beside the CSV as a layout file, for the user to
+  // name its fields and keep; the CSV alone carries it back either way.
+  if (const std::shared_ptr<const DerivedLayout>& derived = cache_.choice.derived) {
+    const std::string name = path.substr(path.find_last_of("/\\") + 1) + ".layout";
+    const bool written = writeFileAtomically(path + ".layout", [&](ByteSink& sink) {
+      sink.append(derivedLayoutFile(*derived));
+      return true;
+    });
+    console.print(written ? "The derived layout is written beside the CSV, as " + name + ".\n"
+                          : "The derived layout could not be written beside the CSV.\n");
+  }
+  return true;
 }
 
 bool CacheDocument::loadCsvBytes(std::string_view fileBytes) {

@@ -70,10 +70,13 @@ bool formatCsv(const LoadedCache& cache, const DecodedRecords& records, ByteSink
     appendSigned(sink, header.headerWord5);
   }
   if (cache.choice.notTheBuilds) {
+    const LayoutChoice& choice = cache.choice;
+    const FormatDefinition* const named = choice.derived ? choice.derived->base : definition;
     sink.append(kLayoutMark);
     char* const out = sink.reserve(kMaxNumberCell);
-    sink.commit(writeDecimal(out, definition->clientBuild));
-    sink.append(definition->user ? kUserMark : std::string_view());
+    sink.commit(writeDecimal(out, named->clientBuild));
+    sink.append(named->user ? kUserMark : std::string_view());
+    sink.append(choice.derived ? changesText(choice.derived->changes) : std::string());
     sink.append(',');
   }
   sink.append(kLineEnd);

@@ -2,6 +2,7 @@
 // first row, and the console's lines about the choice.
 #include "cachefile/layout_choice.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace cachesift {
@@ -10,10 +11,13 @@ namespace {
 constexpr std::size_t kLongHeaderBytes = 24;
 
 // The layout that a mark, a cell that starts with kLayoutMark, names; or
-// nullptr.
+// nullptr. One derived from it is kept in `derived`.
 const FormatDefinition* layoutOfMark(const FormatCatalogue& catalogue, std::string_view mark,
-                                     const std::array<char, 4>& signature) {
+                                     const ChoiceInput& input,
+                                     std::shared_ptr<const DerivedLayout>& derived) {
   std::string_view number = mark.substr(kLayoutMark.size());
+  const std::string_view changesPart = number.substr(std::min(number.find(';'), number.size()));
+  number.remove_suffix(changesPart.size());
   const bool user = number.ends_with(kUserMark);
   number.remove_suffix(user ? kUserMark.size() : 0);
   std::uint32_t firstBuild = 0;
@@ -22,12 +26,50 @@ const FormatDefinition* layoutOfMark(const FormatCatalogue& catalogue, std::stri
   if (error != std::errc() || end != number.data() + number.size()) {
     return nullptr;
   }
-  for (const FormatDefinition* layout : catalogue.candidates(signature, firstBuild)) {
-    if (layout->clientBuild == firstBuild && layout->user == user) {
+  for (const FormatDefinition* layout : catalogue.candidates(input.signature, firstBuild)) {
+    if (layout->clientBuild != firstBuild || layout->user != user) {
+      continue;
+    }
+    if (changesPart.empty()) {
       return layout;
     }
+    std::optional<std::vector<LayoutChange>> changes = readChanges(changesPart);
+    std::shared_ptr<const FormatDefinition> changed =
+        changes ? derivedLayout(*layout, *changes, input.build) : nullptr;
+    if (changed == nullptr) {
+      return nullptr;
+    }
+    derived = std::make_shared<const DerivedLayout>(
+        DerivedLayout{layout, std::move(*changes), std::move(changed), {}});
+    return derived->layout.get();
   }
   return nullptr;
+}
+
+// Where no layout fits every record of a build that has none of its own (a
+// new patch), one derived from the two nearest layouts, or from the one that
+// fits best, that fits more. A build's own layout keeps its columns: the records
+// that it does not fit stay bytes.
+bool chooseDerived(const FormatCatalogue& catalogue, const ChoiceInput& input, const LayoutFit& fit,
+                   std::uint32_t framed, LayoutChoice& choice) {
+  std::vector<const FormatDefinition*> bases = catalogue.candidates(input.signature, input.build);
+  bases.resize(std::min<std::size_t>(bases.size(), 2));
+  if (fit.layout != nullptr && fit.walk.fits() > 0 &&
+      std::ranges::find(bases, fit.layout) == bases.end()) {
+    bases.push_back(fit.layout);
+  }
+  std::optional<DerivedLayout> derived =
+      deriveLayout(bases, input.file->substr(kLongHeaderBytes), framed,
+                   fit.layout != nullptr ? fit.walk.fits() : 0, input.build);
+  if (!derived) {
+    return false;
+  }
+  choice.walk = derived->walk;
+  choice.derived = std::make_shared<const DerivedLayout>(std::move(*derived));
+  choice.layout = choice.derived->layout.get();
+  choice.by = ChosenBy::kDerived;
+  choice.notTheBuilds = true;
+  return true;
 }
 
 // A cache from build 9506 on whose records frame as the client writes them
@@ -50,6 +92,10 @@ void chooseByRecords(const FormatCatalogue& catalogue, const ChoiceInput& input,
     LayoutFit fit = bestFit(catalogue.candidates(input.signature, input.build),
                             file.substr(kLongHeaderBytes), *framing, *framed);
     choice.tried = std::move(fit.tried);
+    if (ofBuild == nullptr && (fit.layout == nullptr || !fit.walk.asBytes.empty()) &&
+        chooseDerived(catalogue, input, fit, *framed, choice)) {
+      return;
+    }
     if (fit.layout != nullptr && (ofBuild != nullptr || fit.walk.fits() > 0)) {
       choice.layout = fit.layout;
       choice.notTheBuilds = fit.layout != ofBuild;
@@ -76,7 +122,7 @@ LayoutChoice chooseLayout(const FormatCatalogue& catalogue, const ChoiceInput& i
   }
   choice.fileName = named->fileName;
   if (input.mark) {
-    choice.layout = layoutOfMark(catalogue, *input.mark, input.signature);
+    choice.layout = layoutOfMark(catalogue, *input.mark, input, choice.derived);
     choice.by = choice.layout != nullptr ? ChosenBy::kMark : ChosenBy::kUnknownMark;
     choice.notTheBuilds = choice.layout != nullptr && choice.layout != match.layout;
     return choice;
@@ -111,9 +157,17 @@ std::string layoutLine(const LayoutChoice& choice, std::uint32_t build) {
              "; records are written as bytes.\n";
     case ChosenBy::kUnknownMark:
       return "The layout that the first row names is no layout of " + choice.fileName + ".\n";
+    case ChosenBy::kDerived:
+      return derivationLines(*choice.derived);
+    case ChosenBy::kMark:
+      if (choice.derived != nullptr) {
+        return "Layout derived from that of client build " +
+               std::to_string(choice.derived->base->clientBuild) +
+               " by the changes that the first row names.\n";
+      }
+      return choice.layout->buildsLine(choice.notTheBuilds);
     case ChosenBy::kBuild:
     case ChosenBy::kFit:
-    case ChosenBy::kMark:
       return choice.layout->buildsLine(choice.notTheBuilds);
     default:
       return {};

@@ -6,11 +6,13 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "cachefile/layout_derivation.h"
 #include "cachefile/record_walk.h"
 #include "catalogue/format_definition.h"
 
@@ -18,7 +20,8 @@ namespace cachesift {
 
 // What starts the first row's seventh cell of a CSV whose layout was chosen
 // because it fits the records best; the layout's first build follows, and
-// kUserMark where the layout is from a user's file.
+// kUserMark where the layout is from a user's file; then, for a layout
+// derived from that one, its changes (changesText()).
 inline constexpr std::string_view kLayoutMark = "layout ";
 inline constexpr std::string_view kUserMark = " user";
 
@@ -44,6 +47,7 @@ enum class ChosenBy : std::uint8_t {
   kFit,          // the layout that fits the records best
   kMark,         // the layout that the CSV's first row names
   kAsBytes,      // none fits: records as bytes
+  kDerived,      // none fits every record: derived from a near one
 };
 
 struct LayoutChoice {
@@ -59,6 +63,9 @@ struct LayoutChoice {
   // them fit each; and what the layout chosen makes of them.
   std::vector<CandidateFit> tried;
   RecordWalk walk;
+  // Where the layout is derived (or a CSV's first row names one so): its
+  // base and changes, and the layout itself, which `layout` points to.
+  std::shared_ptr<const DerivedLayout> derived;
 };
 
 LayoutChoice chooseLayout(const FormatCatalogue& catalogue, const ChoiceInput& input);

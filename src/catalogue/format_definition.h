@@ -106,6 +106,9 @@ struct FormatDefinition {
   // How many bytes more than follow it a record's entry size counts.
   std::uint32_t sizeBias = 0;
   std::vector<LayoutNode> nodes;
+  // The lines of its layout file after the "cache" line, comments left out,
+  // trimmed: a layout derived from this one is these lines changed.
+  std::vector<std::string> lines;
   // Each node's name as its layout file gives it (`#` unreplaced), or for a
   // count or length without a column its $id; for messages.
   std::vector<std::string> nodeNames;

@@ -84,6 +84,7 @@ class Parser {
     if (!inCache_) {
       return fail("a field before the first \"cache\" line");
     }
+    current_.lines.emplace_back(line);
     if (restSeen_) {
       return fail("nothing may follow \"hex rest\"");
     }

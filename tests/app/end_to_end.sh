@@ -205,9 +205,10 @@ PY
 layouts=$(realpath "$samples/../src/catalogue/layouts")
 sed 's/^builds 53262/builds 60000/' "$layouts/creature-53262.layout" >"$work/users/creature.layout"
 printf 'u32 Extra\n' >>"$work/users/creature.layout"
-first=$(od -An -tu4 -j24 -N4 "$work/users/creaturecache.wdb" | tr -d ' ')
-bytes=$'Signature matches creaturecache.wdb\nNo layout of client build 60000; records are written as bytes.\n12 records loaded.\n'
-bytes+="         By the layout of client build 53262, the first, key $first, has 4 bytes left after its last field."$'\n'
+# No layout fits a record of one word more: one is derived, written beside the CSV, and named
+# in its first row.
+derived=$'Signature matches creaturecache.wdb\nNo layout fits every record; a layout is derived from the layout of client build 53262, with 1 change:\n'
+derived+=$'  Added "u32 Derived 1" after "end", at the record\'s end.\n12 records loaded.\nThe derived layout is written beside the CSV, as creaturecache.wdb.layout.\n'
 fault="Layout file layouts${sep}b.layout, line 5: unknown field kind \"u33\"; the file is left out."$'\n'
 user_layouts() {
   rm -f "$home/layouts/"* && for file in $1; do cp "$work/users/$file" "$home/layouts/"; done
@@ -225,10 +226,19 @@ user_layouts() {
 }
 printf 'builds 1\ncache a.wdb ABCD\nu32 Key\nu32 Size\nu33 x\n' >"$work/users/b.layout"
 back=$'Signature matches creaturecache.wdb\nLayout of client build 60000.\n14 records loaded.\n'
-user_layouts "" "$bytes" "${back/Layout of client build 60000./No layout of client build 60000; records are written as bytes.}"
+fromMark=${back/Layout of client build 60000./Layout derived from that of client build 53262 by the changes that the first row names.}
+user_layouts "" "$derived" "$fromMark"
 user_layouts "creature.layout" $'Signature matches creaturecache.wdb\nLayout of client build 60000.\n12 records loaded.\n' "$back"
 user_layouts "creature.layout b.layout" "$fault"$'Signature matches creaturecache.wdb\nLayout of client build 60000.\n12 records loaded.\n' "$back"
-user_layouts "b.layout" "$fault$bytes" "${back/Layout of client build 60000./No layout of client build 60000; records are written as bytes.}"
+user_layouts "b.layout" "$fault$derived" "$fromMark"
+# The layout file written, put into the layouts folder, reads the records as the build's own
+# with the same columns and cells.
+user_layouts "" "$derived" "$fromMark" && cp "$work/users/creaturecache.wdb.csv" "$work/derived.csv" &&
+  cp "$work/users/creaturecache.wdb.layout" "$work/users/kept.layout"
+user_layouts "kept.layout" $'Signature matches creaturecache.wdb\nLayout of client build 60000.\n12 records loaded.\n' "$back"
+if ! cmp -s <(tail -n +2 "$work/derived.csv") <(tail -n +2 "$work/users/creaturecache.wdb.csv"); then
+  failed=$((failed + 1)) && echo "FAILED: the derived layout's file gives other rows"
+fi
 
 # A layout file whose cache name is a path is left out: nothing is written beside the run's folder.
 rm -f "$home/layouts/"* && mkdir -p "$work/evil/d" && cd "$work/evil/d" &&
