@@ -3,7 +3,8 @@
 // layout, come back byte for byte from its CSV alone, and give in at least
 // 90 % of the columns that the left-out layout names the cells that layout
 // gives. Prints the changes found and the time the choice took.
-//   derive_check <layout file left out, as "creature-53262.layout"> <cache>...
+//   derive_check <layout files left out, as "creature-53262.layout" or "a.layout,b.layout">
+//                <cache>...
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -77,7 +78,8 @@ int main(int argc, char** argv) {
   fillCatalogue(all, layoutFiles());
   std::vector<LayoutFileText> kept;
   for (const LayoutFileText& file : layoutFiles()) {
-    if (!file.name.ends_with(argv[1])) {
+    const std::string name(file.name.substr(file.name.find_last_of('/') + 1));
+    if (("," + std::string(argv[1]) + ",").find("," + name + ",") == std::string::npos) {
       kept.push_back(file);
     }
   }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <memory>
 #include <set>
 
 #include "cachefile/layout_lines.h"
@@ -175,37 +176,37 @@ class Search {
     moves_ = possibleChanges();
   }
 
-  // The layout of the fewest changes, at most kMostChanges, that fits.
-  std::optional<DerivedLayout> run() {
-    std::vector<std::vector<std::size_t>> kept{{}};
-    for (std::size_t round = 1; round <= kMostChanges && !kept.empty(); ++round) {
-      std::vector<std::pair<Nearness, std::vector<std::size_t>>> reached;
-      for (const std::vector<std::size_t>& from : kept) {
-        for (std::size_t move = 0; move < moves_.size(); ++move) {
-          std::optional<std::vector<std::size_t>> next = with(from, move);
-          if (!next || !tried_.insert(*next).second) {
-            continue;
-          }
-          if (tries_++ == kMostTries) {
-            return best();
-          }
-          if (std::optional<Nearness> near = tryChanges(*next)) {
-            reached.emplace_back(*near, std::move(*next));
-          }
+  // Adds one more change to each layout kept from the round before (none at
+  // first); true where a layout that fits was found, and chosen() gives it.
+  // Nothing is tried past kMostChanges changes or kMostTries layouts.
+  bool nextRound() {
+    std::vector<std::pair<Nearness, std::vector<std::size_t>>> reached;
+    if (round_++ == kMostChanges) {
+      return false;
+    }
+    for (const std::vector<std::size_t>& from : kept_) {
+      for (std::size_t move = 0; move < moves_.size(); ++move) {
+        std::optional<std::vector<std::size_t>> next = with(from, move);
+        if (!next || !tried_.insert(*next).second) {
+          continue;
+        }
+        if (tries_++ == kMostTries) {
+          kept_.clear();
+          return !found_.empty();
+        }
+        if (std::optional<Nearness> near = tryChanges(*next)) {
+          reached.emplace_back(*near, std::move(*next));
         }
       }
-      if (!found_.empty()) {
-        return best();
-      }
-      std::stable_sort(reached.begin(), reached.end(),
-                       [](const auto& a, const auto& b) { return a.first > b.first; });
-      reached.resize(std::min(reached.size(), kKeptPerRound));
-      kept.clear();
-      for (auto& [near, changes] : reached) {
-        kept.push_back(std::move(changes));
-      }
     }
-    return best();
+    std::stable_sort(reached.begin(), reached.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    reached.resize(std::min(reached.size(), kKeptPerRound));
+    kept_.clear();
+    for (auto& [near, changes] : reached) {
+      kept_.push_back(std::move(changes));
+    }
+    return !found_.empty();
   }
 
  private:
@@ -316,11 +317,12 @@ class Search {
     return near;
   }
 
+ public:
   // Of the layouts found, those that fit the most; of their changes, those
   // whose values are likeliest. Each change is then tried at every other
   // place, where the records fit as well, and an added word as a float: the
   // values choose among them, and on a tie the later place.
-  std::optional<DerivedLayout> best() {
+  std::optional<DerivedLayout> chosen() {
     if (found_.empty()) {
       return std::nullopt;
     }
@@ -358,6 +360,7 @@ class Search {
     return choice.derived;
   }
 
+ private:
   // How likely a layout's values are; on a tie, the fewer lists, then the
   // more repeats made longer or shorter (their elements keep their names),
   // then the later places win.
@@ -415,6 +418,8 @@ class Search {
   std::map<std::string, Shape> shapes_;
   std::vector<Shape*> found_;
   std::size_t tries_ = 0;
+  std::size_t round_ = 0;
+  std::vector<std::vector<std::size_t>> kept_{{}};
 };
 
 }  // namespace
@@ -424,19 +429,32 @@ std::optional<DerivedLayout> deriveLayout(std::span<const FormatDefinition* cons
                                           std::uint32_t fitsToBeat, std::uint32_t build) {
   const std::uint32_t needed = std::max<std::uint32_t>(
       fitsToBeat + 1, static_cast<std::uint32_t>((std::uint64_t{framed} * 99 + 99) / 100));
-  std::optional<DerivedLayout> best;
+  std::vector<std::unique_ptr<Search>> searches;
   for (const FormatDefinition* base : bases) {
-    if (base->lines.size() < 2 || framedRecordCount(body, *base) != framed) {
-      continue;
-    }
-    std::optional<DerivedLayout> derived = Search(*base, body, needed, build).run();
-    if (derived && (!best || derived->changes.size() < best->changes.size() ||
-                    (derived->changes.size() == best->changes.size() &&
-                     derived->walk.fits() > best->walk.fits()))) {
-      best = std::move(derived);
+    if (base->lines.size() >= 2 && framedRecordCount(body, *base) == framed) {
+      searches.push_back(std::make_unique<Search>(*base, body, needed, build));
     }
   }
-  return best;
+  // Round by round over the bases, so that the fewest changes win.
+  for (std::size_t round = 1; round <= kMostChanges; ++round) {
+    std::optional<DerivedLayout> best;
+    for (const std::unique_ptr<Search>& search : searches) {
+      // A nearer base's layout that fits every record wins this round.
+      if (best && best->walk.fits() == framed) {
+        break;
+      }
+      if (search->nextRound()) {
+        std::optional<DerivedLayout> derived = search->chosen();
+        if (derived && (!best || derived->walk.fits() > best->walk.fits())) {
+          best = std::move(derived);
+        }
+      }
+    }
+    if (best) {
+      return best;
+    }
+  }
+  return std::nullopt;
 }
 
 }  // namespace cachesift

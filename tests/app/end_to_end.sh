@@ -227,14 +227,13 @@ user_layouts() {
 printf 'builds 1\ncache a.wdb ABCD\nu32 Key\nu32 Size\nu33 x\n' >"$work/users/b.layout"
 back=$'Signature matches creaturecache.wdb\nLayout of client build 60000.\n14 records loaded.\n'
 fromMark=${back/Layout of client build 60000./Layout derived from that of client build 53262 by the changes that the first row names.}
-user_layouts "" "$derived" "$fromMark"
+user_layouts "" "$derived" "$fromMark" && cp "$work/users/creaturecache.wdb.csv" "$work/derived.csv"
 user_layouts "creature.layout" $'Signature matches creaturecache.wdb\nLayout of client build 60000.\n12 records loaded.\n' "$back"
 user_layouts "creature.layout b.layout" "$fault"$'Signature matches creaturecache.wdb\nLayout of client build 60000.\n12 records loaded.\n' "$back"
 user_layouts "b.layout" "$fault$derived" "$fromMark"
 # The layout file written, put into the layouts folder, reads the records as the build's own
 # with the same columns and cells.
-user_layouts "" "$derived" "$fromMark" && cp "$work/users/creaturecache.wdb.csv" "$work/derived.csv" &&
-  cp "$work/users/creaturecache.wdb.layout" "$work/users/kept.layout"
+cp "$work/users/creaturecache.wdb.layout" "$work/users/kept.layout"
 user_layouts "kept.layout" $'Signature matches creaturecache.wdb\nLayout of client build 60000.\n12 records loaded.\n' "$back"
 if ! cmp -s <(tail -n +2 "$work/derived.csv") <(tail -n +2 "$work/users/creaturecache.wdb.csv"); then
   failed=$((failed + 1)) && echo "FAILED: the derived layout's file gives other rows"

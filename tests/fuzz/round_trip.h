@@ -25,12 +25,17 @@ inline std::string throughCsv(std::string_view cacheBytes, const FormatCatalogue
   const LoadedCsv csv = loadCsvBytes(csvBytes.bytes(), layouts);
   std::string refusal;
   const bool back = csv.ok && formatCache(csv, headerOfCsv(csv), cacheAgain, refusal);
-  // Both directions take the same layout; one that frames its records gives
+  // Both directions take the same layout (a derived one: the same base and
+  // changes, as the CSV's first row names them); one that frames its records gives
   // the bytes of those it took back after the header, then the end marker,
   // but where a text holds the byte 1A, as the console warns.
   const FormatDefinition* const layout = cache.choice.layout;
-  if (back && layout == csv.choice.layout && layout->framed() &&
-      records.console.find("1A") == std::string::npos) {
+  const auto& derived = cache.choice.derived;
+  const auto& named = csv.choice.derived;
+  const bool same =
+      layout == csv.choice.layout ||
+      (derived && named && derived->base == named->base && derived->changes == named->changes);
+  if (back && same && layout->framed() && records.console.find("1A") == std::string::npos) {
     const std::string taken = std::string(cache.body.substr(0, cache.choice.walk.end)) +
                               std::string(layout->framing().keyBytes + 4, '\0');
     if (cacheAgain.bytes().substr(layout->headerSize()) != taken) {

@@ -6,7 +6,7 @@ tool=$(realpath "$1") make_samples=$(realpath "$2")
 real=$(realpath -m "$(dirname "$0")/../../../shared/realcaches")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-cd "$work" && mkdir in kept built-in && "$make_samples" . spreadsheet >/dev/null &&
+cd "$work" && mkdir in kept derived built-in && "$make_samples" . spreadsheet >/dev/null &&
   mv ./*.wdb built-in/ || exit 1
 # A build read by the layout that fits, and records kept as bytes.
 python3 - <<'EOF' || exit 1
@@ -17,8 +17,17 @@ creatures[creatures.index(0, 32)] = ord('x')
 open('kept/questcache.wdb', 'wb').write(quests)
 open('kept/creaturecache.wdb', 'wb').write(creatures)
 open('kept/itemcache.wdb', 'wb').write(b'BDIW' + quests[4:24] + bytes([5, 0, 0, 0, 3, 0, 0, 0]) + b'a"c' + bytes(8))
+# A record of one word more than any layout's: read by a derived layout, named in the first row.
+data = open('build-53262/creaturecache.wdb', 'rb').read()
+out, at = bytearray(data[:24]), 24
+out[4:8] = (60000).to_bytes(4, 'little')
+while data[at:at + 8] != bytes(8):
+    key, size = int.from_bytes(data[at:at + 4], 'little'), int.from_bytes(data[at + 4:at + 8], 'little')
+    out += data[at:at + 4] + (size + 4).to_bytes(4, 'little') + data[at + 8:at + 8 + size] + bytes([7, 0, 0, 0])
+    at += 8 + size
+open('derived/creaturecache.wdb', 'wb').write(out + bytes(8))
 EOF
-folders=(built-in build-* kept)
+folders=(built-in build-* kept derived)
 for folder in "${folders[@]}"; do
   for cache in "$folder"/*.wdb; do
     "$tool" "$cache" >/dev/null && mv "$cache.csv" "in/${folder}_$(basename "$cache").csv"
@@ -48,7 +57,8 @@ for formats in "" "$every_column_text"; do
     check [ "$(ls "$out" | wc -l)" = ${#folders[@]} ]
 done
 grep -q '^[0-9]*,[0-9]* bytes,"' in/kept_itemcache.wdb.csv && grep -q ' bytes,"' in/kept_creaturecache.wdb.csv &&
-  grep -q '^TSQW,60000,.*,layout 12340,' in/kept_questcache.wdb.csv
+  grep -q '^TSQW,60000,.*,layout 12340,' in/kept_questcache.wdb.csv &&
+  grep -q '^BOMW,60000,.*,layout 53262; +[0-9]* u32,' in/derived_creaturecache.wdb.csv
 check [ $? = 0 ]
 
 # A text and a number of the first record, edited in a saved file, change just those two fields.
