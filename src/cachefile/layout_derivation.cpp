@@ -335,7 +335,7 @@ class Search {
     for (const Shape* shape : found_) {
       for (const std::vector<std::size_t>& way : shape->ways) {
         if (shape->fit->walk.fits() == mostFits && way.size() == fewest) {
-          consider(changesOf(way), mostFits, choice);
+          considerWithFloats(changesOf(way), mostFits, choice);
         }
       }
     }
@@ -349,12 +349,7 @@ class Search {
         }
         std::vector<LayoutChange> changes = start;
         changes[k] = move;
-        consider(changes, mostFits, choice);
-      }
-      if (start[k].what == What::kAdd && start[k].kind == "u32") {
-        std::vector<LayoutChange> floats = start;
-        floats[k].kind = "f32";
-        consider(floats, mostFits, choice);
+        considerWithFloats(changes, mostFits, choice);
       }
     }
     return choice.derived;
@@ -375,6 +370,19 @@ class Search {
     std::optional<DerivedLayout> derived;
     Rank rank;
   };
+
+  // consider() for the changes, and for them with each word added a float.
+  void considerWithFloats(const std::vector<LayoutChange>& changes, std::uint32_t fits,
+                          Choice& choice) {
+    consider(changes, fits, choice);
+    for (std::size_t k = 0; k < changes.size(); ++k) {
+      if (changes[k].what == What::kAdd && changes[k].kind == "u32") {
+        std::vector<LayoutChange> floats = changes;
+        floats[k].kind = "f32";
+        consider(floats, fits, choice);
+      }
+    }
+  }
 
   // Takes `changes` where `fits` records fit them and they rank higher.
   void consider(const std::vector<LayoutChange>& changes, std::uint32_t fits, Choice& choice) {

@@ -91,6 +91,9 @@ TEST(DerivedLayouts, EachKindOfChangeIsFoundAndComesBack) {
        "Name\".\n"},
       {after(5, 5, "u32 New\n"), "; +5 u32",
        "1 change:\n  Added \"u32 Derived 1\" after \"textz0 $n Name\", before \"f32 Scale\".\n"},
+      // A word whose values are likelier floats is a float.
+      {after(10, 10, "f32 New\n"), "; +10 f32",
+       "1 change:\n  Added \"f32 Derived 1\" after \"u16 Wide\", before \"u32 $c\".\n"},
       {after(9, 9, "u8 New\n"), "; +10 u8",
        "1 change:\n  Added \"u8 Derived 1\" after \"u16 Wide\", before \"u32 $c\".\n"},
       {after(5, 6, ""), "; -5",
