@@ -173,12 +173,13 @@ class Search {
   Search(const FormatDefinition& base, std::string_view body, std::uint32_t needed,
          std::uint32_t build)
       : base_(base), body_(body), needed_(needed), build_(build), records_(recordsOf(base, body)) {
-    moves_ = possibleChanges();
+    moves_ = possibleChanges(false);
+    allMoves_ = possibleChanges(true);
   }
 
   // Adds one more change to each layout kept from the round before (none at
   // first); true where a layout that fits was found, and chosen() gives it.
-  // Nothing is tried past kMostChanges changes or kMostTries layouts.
+  // Nothing is tried past kMostChanges changes or kMostLinesRead.
   bool nextRound() {
     std::vector<std::pair<Nearness, std::vector<std::size_t>>> reached;
     if (round_++ == kMostChanges) {
@@ -190,7 +191,8 @@ class Search {
         if (!next || !tried_.insert(*next).second) {
           continue;
         }
-        if (tries_++ == kMostTries) {
+        linesRead_ += base_.lines.size();
+        if (linesRead_ > kMostLinesRead) {
           kept_.clear();
           return !found_.empty();
         }
@@ -218,11 +220,25 @@ class Search {
   // Every single change: a field added at each place, each field dropped or
   // made another width, each fixed repeat one longer or shorter, a counted
   // list added.
-  std::vector<LayoutChange> possibleChanges() const {
+  // Where `all` is false, one of each set that treats the bytes alike: in a
+  // run of numbers without an id, a field added at its end only, and of the
+  // fields of one kind next to each other the first only dropped or made
+  // another width. The search tries those; the places are then chosen among
+  // all.
+  std::vector<LayoutChange> possibleChanges(bool all) const {
     const std::vector<LineFacts> facts = lineFacts(base_.lines);
     const auto last = static_cast<std::uint32_t>(base_.lines.size());
+    const auto plain = [&](std::uint32_t i) {
+      return i < last && facts[i].number && base_.lines[i].find('$') == std::string::npos;
+    };
+    const auto inRun = [&](std::uint32_t i) {
+      return !all && plain(i - 1) && plain(i) && facts[i].depth == facts[i - 1].depth;
+    };
     std::vector<LayoutChange> moves;
     for (std::uint32_t i = 2; i <= last; ++i) {
+      if (inRun(i)) {
+        continue;
+      }
       const bool nearBits = facts[i].word == "bits" || facts[i - 1].word == "bits";
       for (const char* kind : {"bits 1", "u8", "u16", "u32", "u64"}) {
         if (kind[0] != 'b' || nearBits) {
@@ -239,6 +255,9 @@ class Search {
     }
     for (std::uint32_t i = 2; i < last; ++i) {
       const LineFacts& fact = facts[i];
+      if (inRun(i) && fact.word == facts[i - 1].word) {
+        continue;
+      }
       if (fact.word != "repeat" && fact.word != "if" && fact.word != "end") {
         moves.push_back({What::kDrop, i, {}, 0});
       }
@@ -341,7 +360,7 @@ class Search {
     }
     for (std::size_t k = 0; choice.derived && k < choice.derived->changes.size(); ++k) {
       const std::vector<LayoutChange> start = choice.derived->changes;
-      for (const LayoutChange& move : moves_) {
+      for (const LayoutChange& move : allMoves_) {
         const LayoutChange& now = start[k];
         if (move.what != now.what || move.kind != now.kind || move.listLine != now.listLine ||
             std::ranges::any_of(start, [&](const LayoutChange& c) { return clash(c, move); })) {
@@ -422,10 +441,11 @@ class Search {
   std::uint32_t build_;
   Records records_;
   std::vector<LayoutChange> moves_;
+  std::vector<LayoutChange> allMoves_;
   std::set<std::vector<std::size_t>> tried_;
   std::map<std::string, Shape> shapes_;
   std::vector<Shape*> found_;
-  std::size_t tries_ = 0;
+  std::size_t linesRead_ = 0;
   std::size_t round_ = 0;
   std::vector<std::vector<std::size_t>> kept_{{}};
 };
