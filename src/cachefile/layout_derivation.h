@@ -64,7 +64,11 @@ struct DerivedLayout {
 // every machine.
 inline constexpr std::size_t kMostChanges = 3;
 inline constexpr std::size_t kKeptPerRound = 48;
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+inline constexpr std::size_t kMostLinesRead = 20'000;  // the fuzzer's inputs stay fast
+#else
 inline constexpr std::size_t kMostLinesRead = 2'000'000;
+#endif
 
 // Of `bases`, nearest first, the layout of the fewest changes from one of
 // them under which more than `fitsToBeat` of the body's `framed` records fit,

@@ -22,9 +22,7 @@ for target in "${targets[@]}"; do
   echo "== fuzz_$target: fuzzing for $seconds s"
   max_len=16384
   [ "$target" = layout ] && max_len=65536  # a layout file and a sample cache
-  # The search for a derived layout is bounded by its work, which under the
-  # sanitizers takes up to a minute for a cache of a large layout.
-  "$binary" -max_total_time="$seconds" -max_len=$max_len -print_final_stats=1 -report_slow_units=120 \
+  "$binary" -max_total_time="$seconds" -max_len=$max_len -print_final_stats=1 \
     -artifact_prefix="$work/crash-$target-" "$work/$target" "tests/fuzz/corpus/$target" 2>&1 |
     grep -E '^#[0-9]+ +DONE|stat::number_of_executed_units|ERROR|SUMMARY|runtime error|==[0-9]+==' || true
   if ls "$work/crash-$target-"* >/dev/null 2>&1; then
