@@ -200,7 +200,7 @@ std::string fieldsFromCells(const FormatDefinition& definition, Maker& maker) {
   }
   fillLists(definition, FormatDefinition::kFirstFieldNode,
             static_cast<std::uint32_t>(definition.nodes.size()), 0, cells, maker);
-  std::string fields;
+  FieldBytes written;
   RowFault fault;
   RecordEngine engine(definition);
   std::vector<CellText> texts;
@@ -208,10 +208,11 @@ std::string fieldsFromCells(const FormatDefinition& definition, Maker& maker) {
     texts.push_back({cell, false});
   }
   RowCells row;
-  for (row.assign(texts); !engine.write(row, fields, fault); row.assign(texts)) {
-    fields.clear();
+  for (row.assign(texts); !engine.write(row, written, fault); row.assign(texts)) {
+    written.clear();
     texts[fault.column] = {};
   }
+  std::string fields(written.view());
   const std::size_t marker = fields.find(std::string_view("\x00\xE6\x40\x46", 4));
   if (special && marker != std::string::npos) {
     encodeFixed32(reinterpret_cast<unsigned char*>(&fields[marker]), *special);

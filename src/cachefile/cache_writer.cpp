@@ -79,9 +79,10 @@ class RecordRows {
   bool frame(ByteSink& sink, const CellText& key, const CellText& entrySize,
              const CellText& bytes) {
     if (entrySize.bytes.ends_with(kAsBytesMark)) {
-      fields_ = bytesFromHex(bytes.bytes);
+      fields_.clear();
+      fields_.append(bytesFromHex(bytes.bytes));
     }
-    appendFrame(sink, framing_, key.bytes, fields_);
+    appendFrame(sink, framing_, key.bytes, fields_.view());
     return true;
   }
 
@@ -127,7 +128,7 @@ class RecordRows {
   RecordEngine engine_;
   const bool counted_;
   RowCells cells_;
-  std::string fields_;
+  FieldBytes fields_;
 };
 
 }  // namespace

@@ -5,6 +5,8 @@
 // cells. Whether a record fits its layout is decided here and nowhere else.
 
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -53,6 +55,41 @@ struct FitMiss {
 };
 inline constexpr std::uint32_t kPastLastField = UINT32_MAX;
 
+// A framed record's field bytes, written before its frame gives their length:
+// the room is kept from record to record and never filled in advance.
+class FieldBytes {
+ public:
+  void clear() { used_ = 0; }
+  std::string_view view() const { return {data_.get(), used_}; }
+
+  void append(std::string_view bytes) {
+    if (!bytes.empty()) {  // an empty view may have no data pointer at all
+      std::memcpy(reserve(bytes.size()), bytes.data(), bytes.size());
+      used_ += bytes.size();
+    }
+  }
+  void append(char byte) {
+    *reserve(1) = byte;
+    ++used_;
+  }
+  // Room for `count` bytes at the returned pointer; commit() then keeps as
+  // many as were written.
+  char* reserve(std::size_t count) {
+    if (capacity_ - used_ < count) {
+      grow(count);
+    }
+    return data_.get() + used_;
+  }
+  void commit(const char* end) { used_ = static_cast<std::size_t>(end - data_.get()); }
+
+ private:
+  void grow(std::size_t count);
+
+  std::unique_ptr<char[]> data_;
+  std::size_t used_ = 0;
+  std::size_t capacity_ = 0;
+};
+
 // Runs one layout's fields, after the key and entry size, keeping its
 // scratch from record to record.
 //
@@ -84,12 +121,12 @@ class RecordEngine {
   // cells[0]; missing ones count as empty). Each count and length without a
   // column is measured from the cells it measures; a counted repeat counts
   // the elements up to the last one whose cells are not all empty.
-  bool write(const RowCells& cells, std::string& out, RowFault& fault);
+  bool write(const RowCells& cells, FieldBytes& out, RowFault& fault);
   // The same from cells read once each and in order, for a layout that
   // needs no cell ahead or twice (no count or length without a column, no
   // condition); into a sink where the fields' length is not needed first, as
   // in the built-in layouts, which frame nothing.
-  bool write(StreamedCells& cells, std::string& out, RowFault& fault);
+  bool write(StreamedCells& cells, FieldBytes& out, RowFault& fault);
   bool write(StreamedCells& cells, ByteSink& out, RowFault& fault);
   // Whether the layout is one such.
   bool streamed() const { return prepared_.streamed; }

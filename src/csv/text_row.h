@@ -184,6 +184,9 @@ class RowCells {
     }
     return out;
   }
+  // The end of the bytes that may be read from a cell, a word at a time: the
+  // split row's end; null for cells given.
+  const char* readableEnd() const { return rowEnd_; }
   // The first or the last filled cell of [first, last), or `last` when none.
   std::size_t firstFilled(std::size_t first, std::size_t last) const;
   std::size_t lastFilled(std::size_t first, std::size_t last) const;
