@@ -241,9 +241,9 @@ std::shared_ptr<const FormatDefinition> derivedLayout(const FormatDefinition& ba
                                                       std::uint32_t build) {
   for (const LayoutChange& change : changes) {
     const bool inserts = change.what == What::kAdd || change.what == What::kList;
-    if (change.line >= base.lines.size() + (inserts ? 1 : 0) ||
-        change.listLine > base.lines.size() || (!inserts && change.line < 2) ||
-        (inserts && change.line < 2)) {
+    // Lines 0 and 1 are the key and the entry size, which no change touches.
+    if (change.line < 2 || change.line >= base.lines.size() + (inserts ? 1 : 0) ||
+        change.listLine > base.lines.size()) {
       return nullptr;
     }
   }
