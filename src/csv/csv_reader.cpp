@@ -2,6 +2,7 @@
 #include "csv/csv_reader.h"
 
 #include "io/byte_scan.h"
+#include "io/system.h"
 
 namespace cachesift {
 namespace {
@@ -16,6 +17,7 @@ CsvRows splitCsvRows(std::string_view file) {
   CsvRows result;
   // A row a line at most: the rows of a large file are not copied as they grow.
   result.rows.reserve(countByte(file.data(), file.data() + file.size(), '\n') + 1);
+  os::mapAtOnce(result.rows.data(), result.rows.capacity() * sizeof(TextRow));
   while (!file.empty()) {
     TextRow& row = result.rows.emplace_back();
     if (!row.read(file)) {

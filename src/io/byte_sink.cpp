@@ -2,7 +2,13 @@
 
 #include "io/byte_sink.h"
 
+#include "io/system.h"
+
 namespace cachesift {
+
+ByteSink::ByteSink() : block_(new char[kBlockSize]) {
+  os::mapAtOnce(block_.get(), kBlockSize);
+}
 
 bool ByteSink::flush() {
   if (ok_ && used_ > 0) {

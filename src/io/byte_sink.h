@@ -15,7 +15,7 @@ namespace cachesift {
 // false.
 class ByteSink {
  public:
-  ByteSink() : block_(new char[kBlockSize]) {}
+  ByteSink();
   virtual ~ByteSink() = default;
   ByteSink(const ByteSink&) = delete;
   ByteSink& operator=(const ByteSink&) = delete;

@@ -40,6 +40,12 @@ void unmapFile(const char* data, std::size_t size);
 // thousands, which is a good part of a conversion's time. Only a hint.
 void preferHugePages(char* buffer, std::size_t bytes);
 
+// Asks the system to map the pages of a buffer about to be written all at
+// once, rather than a page fault per 4 KiB on first touch, which on a
+// virtual machine costs as much as converting a kilobyte. Changes no byte;
+// only a hint.
+void mapAtOnce(void* buffer, std::size_t bytes);
+
 // Creates a new file for writing in binary mode, failing if the name is
 // taken (errno EEXIST), so that two runs never share a temporary file.
 std::FILE* createExclusive(const std::string& path);

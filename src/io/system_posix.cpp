@@ -52,6 +52,22 @@ void preferHugePages(char* buffer, std::size_t bytes) {
 #endif
 }
 
+void mapAtOnce(void* buffer, std::size_t bytes) {
+#ifdef MADV_POPULATE_WRITE
+  // The whole pages of the buffer; systems before Linux 5.14 refuse.
+  const std::uintptr_t page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const auto begin = reinterpret_cast<std::uintptr_t>(buffer);
+  const std::uintptr_t first = (begin + page - 1) / page * page;
+  const std::uintptr_t last = (begin + bytes) / page * page;
+  if (first < last) {
+    ::madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
+  }
+#else
+  (void)buffer;
+  (void)bytes;
+#endif
+}
+
 std::FILE* createExclusive(const std::string& path) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) {

@@ -80,6 +80,8 @@ void unmapFile(const char* data, std::size_t) {
 
 void preferHugePages(char*, std::size_t) {}
 
+void mapAtOnce(void*, std::size_t) {}
+
 std::FILE* createExclusive(const std::string& path) {
   const int fd = _wopen(wideFromUtf8(path).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
                         _S_IREAD | _S_IWRITE);
