@@ -25,9 +25,11 @@ top=$(mktemp -d)
 trap 'rm -rf "$top"' EXIT
 
 # Microseconds of wall time of a command, which runs under /usr/bin/time
-# (writing its peak KiB to $work/mem), as the floor does too.
+# (writing its peak KiB to $work/mem), as the floor does too. Each starts after
+# a sync, so that no run waits for the disk to take what the one before wrote.
 timed() {
   local start end
+  sync
   start=$(date +%s%N)
   /usr/bin/time -f '%M' -o "$work/mem" "$@" >/dev/null
   end=$(date +%s%N)

@@ -337,7 +337,10 @@ class Writer {
     for (std::uint32_t i = first; i < last; ++i) {
       const LayoutNode& node = nodes_[i];
       const std::uint32_t column = base + static_cast<std::uint32_t>(node.column);
-      if (node.kind != Kind::kBits && node.kind != Kind::kRepeat && node.kind != Kind::kIf) {
+      // Bits stay unaligned across bit fields, repeats and conditions only;
+      // most nodes follow whole bytes, which the first test finds.
+      if (bitsUsed_ != 0 && node.kind != Kind::kBits && node.kind != Kind::kRepeat &&
+          node.kind != Kind::kIf) {
         align();
       }
       switch (node.kind) {
