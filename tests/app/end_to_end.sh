@@ -231,6 +231,9 @@ user_layouts "" "$derived" "$fromMark" && cp "$work/users/creaturecache.wdb.csv"
 user_layouts "creature.layout" $'Signature matches creaturecache.wdb\nLayout of client build 60000.\n12 records loaded.\n' "$back"
 user_layouts "creature.layout b.layout" "$fault"$'Signature matches creaturecache.wdb\nLayout of client build 60000.\n12 records loaded.\n' "$back"
 user_layouts "b.layout" "$fault$derived" "$fromMark"
+# A file too large to be a layout is named and left out.
+head -c 1048577 /dev/zero | tr '\0' '#' >"$work/users/big.layout"
+user_layouts "creature.layout big.layout" "Layout file layouts${sep}big.layout is larger than 1 MiB; it is left out."$'\nSignature matches creaturecache.wdb\nLayout of client build 60000.\n12 records loaded.\n' "$back"
 # The layout file written, put into the layouts folder, reads the records as the build's own
 # with the same columns and cells.
 cp "$work/users/creaturecache.wdb.layout" "$work/users/kept.layout"

@@ -52,6 +52,19 @@ TEST(ListCells, AGroupOfNumbersIsACellPerFieldThereAndBack) {
             kListCache);
 }
 
+// A float of the second element that is not a number: the record keeps its
+// bytes, and the line names the float's own byte.
+TEST(ListCells, AFloatThatIsNotANumberInAListIsFoundAtItsByte) {
+  std::string cache = kListCache;
+  cache.replace(cache.find(bytes({0, 0, 0x80, 0x3E})), 4, bytes({0, 0, 0xC0, 0x7F}));
+  const Converted csv = cacheToCsv(cache, &lists());
+  EXPECT_NE(csv.console.find("The first, key 1, has a float that is not a number or is infinite "
+                             "in field \"Scale\" at byte 12.\n"),
+            std::string::npos)
+      << csv.console;
+  EXPECT_EQ(csvToCache(csv.file, &lists()).file, cache);
+}
+
 TEST(ListCells, ListsThatDoNotGiveTheGroupAreRefused) {
   const std::string most = "holds more values than its group's most";
   const std::string bad = "holds a value that is not a number of its field.\n";

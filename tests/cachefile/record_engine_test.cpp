@@ -95,6 +95,12 @@ TEST(RecordEngine, ATextTooLongOrCellsPastTheColumnsAreRefused) {
             "The cell on line 3, column 21 lies past the layout's 20 columns: no group holds "
             "more elements than its layout declares.\n");
   EXPECT_EQ(past.file, "");
+  // Past two words of empty cells, which are skipped a word at a time.
+  const Converted far =
+      csvToCache(kCsvHead + "7,55," + kCells + std::string(110, ',') + "x,\n", &madeLayouts());
+  EXPECT_EQ(far.console.substr(far.console.rfind("The")),
+            "The cell on line 3, column 131 lies past the layout's 20 columns: no group holds "
+            "more elements than its layout declares.\n");
   // Kind 7 has no value: a filled Value 2 would be lost.
   std::string valued = kCsvHead + "7,55," + kCells + "\n";
   valued.replace(valued.rfind("7,,"), 3, "7,5,");

@@ -26,6 +26,7 @@ TEST(LayoutFiles, AFileThatCannotBeReadOrContradictsItselfIsRefused) {
       {"builds 9000 to 9600\n", "line 1: a range of builds may not cross 9506, where the header grew"},
       {"builds 9506 to 9600\ncache a.wdb ABCD\nu32 Key\nu32 Size\n", ""},
       {"builds 5 x\n", "line 1: \"builds\" takes a build, \"B to C\" or \"other\""},
+      {"builds 5 to 4294967296\n", "line 1: \"builds\" takes a build, \"B to C\" or \"other\""},
       {"builds 1\ncache ../a.wdb ABCD\n", "line 2: \"cache\" takes a plain file name ending in .wdb, without a folder, a drive, a control character or a name that Windows reserves"},
       {"builds 1\ncache A.WDB ABCD\nu32 Key\nu32 Size\n", ""},
       {"builds 1\ncache a.wdb ABC\n", "line 2: \"cache\" takes a file name, a signature of four characters and a build's +N"},
