@@ -143,7 +143,7 @@ TEST(TextMarks, CarriageReturnsComeBackAsWrittenAndAsASpreadsheetSavesThem) {
   }
   // A CSV written before marks, with raw CRs, reads as it always did.
   const std::pair<std::string, std::string> before[] = {
-      {"a\r\r\nb", "a\r\nb"}, {"a\rb" + cr, "a\rb" + cr}, {"x\r", "x\r"}};
+      {"a\r\r\nb", "a\r\nb"}, {"a\rb" + cr, "a\rb" + cr}, {"x\r", "x\r"}, {cr + "\r", cr + "\r"}};
   for (const auto& [cell, text] : before) {
     const std::string cache = header("ABCD", 20000, "enUS", 0, 1) + word(0) + word(1) +
                               word(static_cast<std::uint32_t>(text.size() + 1)) + text +

@@ -2,6 +2,8 @@
 // by a catalogue that holds only the layout before it.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "samples/sample_maker.h"
 #include "support/test_support.h"
 
@@ -89,6 +91,10 @@ TEST(DerivedLayouts, EachKindOfChangeIsFoundAndComesBack) {
       {after(3, 3, "bits 1 New\n"), "; +4 bits 1",
        "1 change:\n  Added \"bits 1 Derived 1\" after \"bits 3 Small\", before \"textz0 $n "
        "Name\".\n"},
+      // A length one bit narrower: no field added or dropped reads the texts.
+      {after(2, 3, "bits 4 $n\n"), "; 2 bits 4",
+       "1 change:\n  Changed \"bits 5 $n\" to \"bits 4 $n\", after \"u32 Entry Size\", before "
+       "\"bits 3 Small\".\n"},
       {after(5, 5, "u32 New\n"), "; +5 u32",
        "1 change:\n  Added \"u32 Derived 1\" after \"textz0 $n Name\", before \"f32 Scale\".\n"},
       // A word whose values are likelier floats is a float.
@@ -162,6 +168,31 @@ TEST(DerivedLayouts, BeyondReachOrOfTheBuildsOwnLayoutRecordsStayBytes) {
   EXPECT_TRUE(derive(ownCache, before)
                   .console.starts_with("Signature matches creaturecache.wdb\nLayout of client "
                                        "builds 40000 to 40999.\n20 records loaded.\n"));
+}
+
+// A derived layout must read 99 % of the records: of 100, two with a byte
+// more leave the word added to 98, and the layout before it stays, reading
+// the one record that it happens to fit.
+TEST(DerivedLayouts, ALayoutForFewerThanNinetyNinePercentIsNotDerived) {
+  const std::string made =
+      samples::makeCache(madeCatalogue(after(5, 5, "u32 New\n")).definitions().front(), 100, 4);
+  std::string cache = made.substr(0, 24);
+  std::size_t at = 24;
+  for (int record = 0; made.compare(at, 8, std::string(8, '\0')) != 0; ++record) {
+    std::uint32_t size;
+    std::memcpy(&size, made.data() + at + 4, 4);
+    const std::string longer = record < 2 ? std::string(1, '\0') : "";
+    cache += made.substr(at, 4) + word(size + static_cast<std::uint32_t>(longer.size())) +
+             made.substr(at + 8, size) + longer;
+    at += 8 + size;
+  }
+  cache += made.substr(at);
+  const Derived derived = derive(cache, catalogueOf({kBefore}));
+  EXPECT_TRUE(derived.console.starts_with(
+      "Signature matches creaturecache.wdb\nLayout of client builds 40000 to 40999, the one that "
+      "fits these records best.\n100 records loaded.\nWARNING: 99 records do not fit"))
+      << derived.console;
+  EXPECT_EQ(derived.back, cache);
 }
 
 // Of layouts that derive, that of the fewest changes wins, then the nearer.
