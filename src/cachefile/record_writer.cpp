@@ -103,9 +103,10 @@ const char* skipDigits(const char* p, const char* last) {
 bool readValue(std::string_view text, const char* readable, const Step& step,
                std::uint64_t& value) {
   const char* const last = text.data() + text.size();
+  const bool real = step.cell == Step::Cell::kF32 || step.cell == Step::Cell::kExactF32 ||
+                    step.cell == Step::Cell::kF64;
   // Most values: a whole number of up to eight digits, read a word at a time.
-  if (!step.isSigned && step.cell != Step::Cell::kF32 && step.cell != Step::Cell::kExactF32 &&
-      step.cell != Step::Cell::kF64 && readable != nullptr && readable - text.data() >= 8) {
+  if (!step.isSigned && !real && readable != nullptr && readable - text.data() >= 8) {
     std::uint32_t number;
     if (leadingDigits(loadEightBytes(text.data()), number) == static_cast<int>(text.size()) &&
         !text.empty()) {
@@ -113,8 +114,7 @@ bool readValue(std::string_view text, const char* readable, const Step& step,
       return step.bits >= 32 || number >> step.bits == 0;
     }
   }
-  if (step.cell == Step::Cell::kF32 || step.cell == Step::Cell::kExactF32 ||
-      step.cell == Step::Cell::kF64) {
+  if (real) {
     // Most values are as the CSV writer prints them, and whole numbers so.
     double printed;
     if (readPrintedDecimal(text, printed)) {

@@ -37,15 +37,24 @@ const char* mapFile(std::FILE*, std::size_t) {
 
 void unmapFile(const char*, std::size_t) {}
 
+namespace {
+
+// Gives `advice` for the whole units of `unit` bytes within a buffer.
+[[maybe_unused]] void adviseWholeUnits(void* buffer, std::size_t bytes, std::uintptr_t unit,
+                                       int advice) {
+  const auto begin = reinterpret_cast<std::uintptr_t>(buffer);
+  const std::uintptr_t first = (begin + unit - 1) / unit * unit;
+  const std::uintptr_t last = (begin + bytes) / unit * unit;
+  if (first < last) {
+    ::madvise(reinterpret_cast<void*>(first), last - first, advice);
+  }
+}
+
+}  // namespace
+
 void preferHugePages(char* buffer, std::size_t bytes) {
 #ifdef MADV_HUGEPAGE
-  constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
-  const auto begin = reinterpret_cast<std::uintptr_t>(buffer);
-  const std::uintptr_t first = (begin + kHugePage - 1) & ~(kHugePage - 1);
-  const std::uintptr_t last = (begin + bytes) & ~(kHugePage - 1);
-  if (first < last) {
-    ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-  }
+  adviseWholeUnits(buffer, bytes, std::uintptr_t{2} << 20, MADV_HUGEPAGE);
 #else
   (void)buffer;
   (void)bytes;
@@ -54,14 +63,9 @@ void preferHugePages(char* buffer, std::size_t bytes) {
 
 void mapAtOnce(void* buffer, std::size_t bytes) {
 #ifdef MADV_POPULATE_WRITE
-  // The whole pages of the buffer; systems before Linux 5.14 refuse.
-  const std::uintptr_t page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-  const auto begin = reinterpret_cast<std::uintptr_t>(buffer);
-  const std::uintptr_t first = (begin + page - 1) / page * page;
-  const std::uintptr_t last = (begin + bytes) / page * page;
-  if (first < last) {
-    ::madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
-  }
+  // Systems before Linux 5.14 refuse.
+  adviseWholeUnits(buffer, bytes, static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE)),
+                   MADV_POPULATE_WRITE);
 #else
   (void)buffer;
   (void)bytes;
